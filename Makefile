@@ -1,0 +1,39 @@
+# Thin wrapper over CMake: `make run` and `make test` set everything up first.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: run test build deps bench sheet asan fuzz clean
+
+run: build
+	cd $(BUILD)/game && ./valmoren
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+deps:
+	sh tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+bench: build
+	$(BUILD)/bench/valmoren_bench
+
+sheet: build
+	cmake --build $(BUILD) --target sheet
+
+# The test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVALMOREN_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer programs (clang), sanitizers on.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DVALMOREN_SANITIZE=ON -DVALMOREN_FUZZ=ON -DVALMOREN_TESTS=OFF
+	cmake --build build-fuzz -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) build-asan build-fuzz

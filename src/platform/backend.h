@@ -1,0 +1,44 @@
+// backend.h -- what the portable platform core asks of the backend linked
+// with it: the sdl backend for the game, the headless backend for tests.
+// Exactly one backend is linked into each program; there is no run-time switch.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace valmoren {
+
+void backend_init();
+void backend_open_screen(int full_screen);
+void backend_set_caption(const std::string& text);
+// Shows the 640x480 visible page (called by show_frame and by drawing onto the
+// visible page, throttled by the core).
+void backend_present(const uint32_t* pixels);
+// Delivers window events (keys, mouse, close) to the core.
+void backend_pump_events();
+double backend_seconds();
+void backend_sleep_ms(int ms);
+void backend_wait_retrace();
+// Pointer in 640x480 page coordinates; false when outside the picture.
+bool backend_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons);
+void backend_set_mouse(int x, int y, int visible);
+
+// Called by the headless backend before each shown frame and each key wait,
+// and by the sdl backend never: lets a test's scripted player act.
+void backend_before_frame();
+void backend_before_key_wait();
+
+// Sound output: 44100 Hz, 16-bit stereo. `pull` fills `frames` stereo frames.
+using AudioPull = void (*)(int16_t* out, int frames);
+bool backend_audio_open(AudioPull pull);
+void backend_audio_close();
+
+// Ends the program with the status. The sdl backend exits the process; the
+// headless backend throws ProgramEnd so a test can run the whole game.
+[[noreturn]] void end_program(int status);
+
+struct ProgramEnd {
+    int status;
+};
+
+}  // namespace valmoren

@@ -1,0 +1,58 @@
+// input.h -- keyboard table, mouse, seconds clock, waits, random numbers and
+// frame pacing. The key table and key-press flag are fed by the backend.
+#pragma once
+
+#include <cstdint>
+
+namespace valmoren {
+
+// PC set-1 scancodes of the keys the game asks for.
+enum Scancode : int {
+    KEY_ESC = 1,
+    KEY_Y = 21,
+    KEY_P = 25,
+    KEY_ENTER = 28,
+    KEY_N = 49,
+    KEY_SPACE = 57,
+    KEY_UP = 72,
+    KEY_LEFT = 75,
+    KEY_RIGHT = 77,
+    KEY_DOWN = 80,
+};
+
+constexpr int KEY_TABLE_SIZE = 128;
+
+bool key_down(int scancode);
+
+// Backend side of the keyboard: a key went down or up. A press also sets the
+// key-press flag.
+void key_event(int scancode, bool down);
+void release_all_keys();
+// Looks at the key-press flag and clears it.
+bool take_key_press();
+
+// Mouse. get_mouse gives false and -1 everywhere when the pointer is outside
+// the window's picture.
+bool get_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons);
+void set_mouse(int x, int y, int visible);
+
+double seconds();
+// -1: until a key press; >99: sleeps in 50 ms slices, a key press ends it;
+// 1..99: sleeps, keys ignored; otherwise returns at once.
+void wait(int ms);
+
+// Random numbers: a 15-bit generator. random() is in [0, 1).
+double random();
+void randomize(double seed);
+int random_raw();  // next 0..32767
+
+// Frame pacing.
+void set_target_fps(int n);
+void frame_begin();
+void frame_limit();
+void frame_end();
+int current_fps();
+double last_frame_duration();
+void reset_frame_pacing();  // back to the program-start record (tests)
+
+}  // namespace valmoren
