@@ -1,0 +1,18 @@
+// assetgen.h -- the build-time generator of the game's data: pictures, sound
+// effects, music and story captions, written into the run folder.
+#pragma once
+
+#include <string>
+
+namespace valmoren::assetgen {
+
+// Each writes its files under `dir` (the run folder): img/..., sounds/..., suget.dat.
+// Output is the same bytes on every run.
+void write_pictures(const std::string& dir);
+void write_sounds(const std::string& dir);
+void write_story(const std::string& dir);
+
+// Renders every picture under dir/img side by side at 2x into one PNG for review.
+bool write_sheet(const std::string& dir, const std::string& png_path);
+
+}  // namespace valmoren::assetgen

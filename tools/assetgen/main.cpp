@@ -1,0 +1,25 @@
+// main.cpp -- assetgen: writes the game's data into the run folder given as
+// the first argument; `assetgen --sheet DIR OUT.png` renders the review sheet.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "assetgen.h"
+
+int main(int argc, char** argv) {
+    using namespace valmoren::assetgen;
+    if (argc == 4 && std::strcmp(argv[1], "--sheet") == 0) {
+        return write_sheet(argv[2], argv[3]) ? 0 : 1;
+    }
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: assetgen RUN_FOLDER | assetgen --sheet RUN_FOLDER OUT.png\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    std::filesystem::create_directories(dir + "/img/rotate");
+    std::filesystem::create_directories(dir + "/sounds");
+    write_pictures(dir);
+    write_sounds(dir);
+    write_story(dir);
+    return 0;
+}
