@@ -1,12 +1,9 @@
-// pending.cpp -- generator parts that write nothing yet; removed as the
-// pictures, sounds and story arrive.
+// pending_pictures.cpp -- picture writing not there yet; removed when it arrives.
 #include "assetgen.h"
 
 namespace valmoren::assetgen {
 
 void write_pictures(const std::string&) {}
-void write_sounds(const std::string&) {}
-void write_story(const std::string&) {}
 bool write_sheet(const std::string&, const std::string&) { return false; }
 
 }  // namespace valmoren::assetgen
