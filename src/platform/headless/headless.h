@@ -58,6 +58,10 @@ const std::vector<int16_t>& headless_audio_recorded();
 // or -1 when it returned without ending the program.
 int headless_run_program(const std::function<void()>& body);
 
+// True while the program waits for a key press (wait(-1) or a wait over
+// 99 ms): a scripted player can tell a key wait from a shown frame.
+bool headless_waiting_for_key();
+
 // Working folder helpers for tests: a fresh empty folder under the system's
 // temporary folder, made the working folder; returns its path.
 std::string headless_enter_temp_folder(const std::string& name);
