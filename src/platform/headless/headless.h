@@ -36,6 +36,11 @@ double headless_time();
 void headless_advance(double secs);
 constexpr double HEADLESS_CLOCK_STEP = 20e-6;
 
+// What the program asked of the window: full screen, caption, pointer shown.
+int headless_full_screen();
+const std::string& headless_caption();
+int headless_mouse_visible();
+
 // Frames shown so far (show_frame calls) and the visible page.
 long headless_frames_shown();
 const uint32_t* headless_visible_page();

@@ -1,0 +1,7 @@
+// main.cpp -- the game executable: the entry on the SDL backend. Command-line
+// arguments are not used.
+#include "flow/flow.h"
+
+int main(int, char**) {
+    valmoren::game_main();
+}

@@ -1,0 +1,117 @@
+// sdl_system.cpp -- the game's clock, sleeps, 1/60 s ticks, sound device and
+// end of program on SDL.
+#include <SDL.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/backend.h"
+
+namespace valmoren {
+
+namespace {
+
+double tick_seconds = 0.0;  // reciprocal of the performance counter's frequency
+double last_pump = -1.0;
+SDL_AudioDeviceID audio_device = 0;
+bool audio_subsystem = false;
+AudioPull audio_pull = nullptr;
+
+double clock_now() {
+    if (tick_seconds == 0.0) tick_seconds = 1.0 / static_cast<double>(SDL_GetPerformanceFrequency());
+    return static_cast<double>(SDL_GetPerformanceCounter()) * tick_seconds;
+}
+
+void audio_callback(void*, Uint8* stream, int len) {
+    const int frames = len / 4;
+    if (audio_pull) audio_pull(reinterpret_cast<int16_t*>(stream), frames);
+    else SDL_memset(stream, 0, static_cast<size_t>(len));
+}
+
+// Sleeps until the clock reaches `until`: coarse sleeps while far, then spins,
+// keeping the window responsive.
+void sleep_until(double until) {
+    for (;;) {
+        backend_pump_events();
+        const double left = until - clock_now();
+        if (left <= 0) return;
+        if (left > 0.003) SDL_Delay(static_cast<Uint32>((left - 0.002) * 1000.0));
+    }
+}
+
+}  // namespace
+
+double backend_seconds() {
+    const double now = clock_now();
+    // Busy waits poll the clock: keep the window answering them too.
+    if (now - last_pump > 0.01) {
+        last_pump = now;
+        backend_pump_events();
+    }
+    return now;
+}
+
+void backend_sleep_ms(int ms) {
+    if (ms <= 0) return;
+    sleep_until(clock_now() + ms / 1000.0);
+}
+
+// The retrace is the next 1/60 s tick of the clock, whatever the display does.
+void backend_wait_retrace() {
+    const double now = clock_now();
+    sleep_until((std::floor(now * 60.0) + 1.0) / 60.0);
+}
+
+void backend_before_frame() {}
+void backend_before_key_wait() {}
+
+bool backend_audio_open(AudioPull pull) {
+    if (audio_device != 0) {
+        SDL_LockAudioDevice(audio_device);
+        audio_pull = pull;
+        SDL_UnlockAudioDevice(audio_device);
+        return true;
+    }
+    if (!audio_subsystem) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+        audio_subsystem = true;
+    }
+    SDL_AudioSpec want{};
+    want.freq = 44100;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = audio_callback;
+    SDL_AudioSpec have{};
+    audio_pull = pull;
+    audio_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (audio_device == 0) {
+        audio_pull = nullptr;
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        audio_subsystem = false;
+        return false;
+    }
+    SDL_PauseAudioDevice(audio_device, 0);
+    return true;
+}
+
+void backend_audio_close() {
+    if (audio_device != 0) {
+        SDL_CloseAudioDevice(audio_device);
+        audio_device = 0;
+    }
+    audio_pull = nullptr;
+    if (audio_subsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audio_subsystem = false;
+}
+
+void end_program(int status) {
+    if (audio_device != 0) SDL_CloseAudioDevice(audio_device);
+    audio_device = 0;
+    std::fflush(nullptr);
+    SDL_Quit();
+    std::exit(status);
+}
+
+}  // namespace valmoren

@@ -1,0 +1,255 @@
+// sdl_video.cpp -- the game's window: the visible page scaled crisply into a
+// resizable, HiDPI-aware window or desktop full screen; keyboard and mouse
+// events fed to the core's key table; closing the window ends the program.
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "platform/backend.h"
+#include "platform/input.h"
+#include "platform/screen.h"
+
+namespace valmoren {
+
+namespace {
+
+struct Window {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* page = nullptr;       // the 640x480 visible page
+    SDL_Texture* upscaled = nullptr;   // the page at a whole multiple, for smooth fitting
+    int upscaled_factor = 0;
+    bool full_screen = false;
+    bool mouse_visible = true;
+    SDL_Rect dest{0, 0, SCREEN_W, SCREEN_H};  // where the picture sits, in output pixels
+    uint32_t last_page[SCREEN_W * SCREEN_H] = {};
+    bool have_page = false;
+    std::string caption;  // set before the window opens, applied when it does
+};
+
+Window win;
+
+// PC set-1 scancodes of letters, a..z.
+constexpr int LETTER_SCANCODES[26] = {30, 48, 46, 32, 18, 33, 34, 35, 23, 36, 37, 38, 50,
+                                      49, 24, 25, 16, 19, 31, 20, 22, 47, 17, 45, 21, 44};
+
+// Letters and digits follow the label on the player's keyboard layout (the
+// key marked Y answers yes); the other keys follow their position.
+int set1_scancode(const SDL_Keysym& key) {
+    if (key.sym >= SDLK_a && key.sym <= SDLK_z) return LETTER_SCANCODES[key.sym - SDLK_a];
+    if (key.sym >= SDLK_1 && key.sym <= SDLK_9) return 2 + (key.sym - SDLK_1);
+    if (key.sym == SDLK_0) return 11;
+    switch (key.scancode) {
+        case SDL_SCANCODE_ESCAPE: return KEY_ESC;
+        case SDL_SCANCODE_RETURN:
+        case SDL_SCANCODE_KP_ENTER: return KEY_ENTER;
+        case SDL_SCANCODE_SPACE: return KEY_SPACE;
+        case SDL_SCANCODE_UP: return KEY_UP;
+        case SDL_SCANCODE_DOWN: return KEY_DOWN;
+        case SDL_SCANCODE_LEFT: return KEY_LEFT;
+        case SDL_SCANCODE_RIGHT: return KEY_RIGHT;
+        case SDL_SCANCODE_BACKSPACE: return 14;
+        case SDL_SCANCODE_TAB: return 15;
+        case SDL_SCANCODE_LCTRL: return 29;
+        case SDL_SCANCODE_LSHIFT: return 42;
+        case SDL_SCANCODE_RSHIFT: return 54;
+        case SDL_SCANCODE_LALT: return 56;
+        default: break;
+    }
+    if (key.scancode >= SDL_SCANCODE_F1 && key.scancode <= SDL_SCANCODE_F10)
+        return 59 + (key.scancode - SDL_SCANCODE_F1);
+    return 0;  // a key the table does not hold; its press still counts for key waits
+}
+
+// Where the 640x480 picture goes in an output of w x h pixels: the largest
+// 4:3 rectangle, centred.
+SDL_Rect fit_rect(int w, int h) {
+    SDL_Rect r;
+    if (static_cast<long>(w) * SCREEN_H > static_cast<long>(h) * SCREEN_W) {
+        r.h = h;
+        r.w = h * SCREEN_W / SCREEN_H;
+    } else {
+        r.w = w;
+        r.h = w * SCREEN_H / SCREEN_W;
+    }
+    r.x = (w - r.w) / 2;
+    r.y = (h - r.h) / 2;
+    return r;
+}
+
+void draw_page() {
+    if (!win.renderer) return;
+    int out_w = SCREEN_W, out_h = SCREEN_H;
+    SDL_GetRendererOutputSize(win.renderer, &out_w, &out_h);
+    const SDL_Rect fit = fit_rect(out_w, out_h);
+    const int whole = fit.w / SCREEN_W;
+    SDL_SetRenderTarget(win.renderer, nullptr);
+    SDL_SetRenderDrawColor(win.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(win.renderer);
+    // A whole multiple is used, crisp, when it fills nearly all of the window;
+    // otherwise the page is blown up crisply to the next whole multiple and
+    // smoothed down from there to fill the window at 4:3.
+    if (whole >= 1 && whole * SCREEN_W * 10 >= fit.w * 9) {
+        win.dest = {(out_w - whole * SCREEN_W) / 2, (out_h - whole * SCREEN_H) / 2,
+                    whole * SCREEN_W, whole * SCREEN_H};
+        SDL_RenderCopy(win.renderer, win.page, nullptr, &win.dest);
+    } else {
+        win.dest = fit;
+        const int factor = whole + 1;
+        if (factor > 1 && win.upscaled_factor != factor) {
+            if (win.upscaled) SDL_DestroyTexture(win.upscaled);
+            win.upscaled = SDL_CreateTexture(win.renderer, SDL_PIXELFORMAT_RGB888,
+                                             SDL_TEXTUREACCESS_TARGET, SCREEN_W * factor,
+                                             SCREEN_H * factor);
+            if (win.upscaled) SDL_SetTextureScaleMode(win.upscaled, SDL_ScaleModeLinear);
+            win.upscaled_factor = win.upscaled ? factor : 0;
+        }
+        if (factor > 1 && win.upscaled && SDL_SetRenderTarget(win.renderer, win.upscaled) == 0) {
+            SDL_RenderCopy(win.renderer, win.page, nullptr, nullptr);
+            SDL_SetRenderTarget(win.renderer, nullptr);
+            SDL_RenderCopy(win.renderer, win.upscaled, nullptr, &win.dest);
+        } else {
+            SDL_SetTextureScaleMode(win.page, SDL_ScaleModeLinear);
+            SDL_RenderCopy(win.renderer, win.page, nullptr, &win.dest);
+            SDL_SetTextureScaleMode(win.page, SDL_ScaleModeNearest);
+        }
+    }
+    SDL_RenderPresent(win.renderer);
+}
+
+void update_cursor() {
+    SDL_ShowCursor(win.mouse_visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+}  // namespace
+
+void backend_init() {
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
+        SDL_Log("Valmoren: SDL could not start: %s", SDL_GetError());
+    }
+}
+
+void backend_open_screen(int full_screen) {
+    const Uint32 base = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+    const Uint32 kinds[2] = {full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u,
+                             full_screen ? 0u : Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP)};
+    // The kind asked for first, then the other kind before giving up.
+    for (Uint32 kind : kinds) {
+        win.window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                      SCREEN_W, SCREEN_H, base | kind);
+        if (win.window) {
+            win.full_screen = kind != 0;
+            break;
+        }
+    }
+    if (!win.window) {
+        SDL_Log("Valmoren: no window: %s", SDL_GetError());
+        return;
+    }
+    SDL_SetWindowTitle(win.window, win.caption.c_str());
+    SDL_SetWindowMinimumSize(win.window, 320, 240);
+    win.renderer = SDL_CreateRenderer(win.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
+    if (!win.renderer) win.renderer = SDL_CreateRenderer(win.window, -1, SDL_RENDERER_SOFTWARE);
+    if (!win.renderer) {
+        SDL_Log("Valmoren: no renderer: %s", SDL_GetError());
+        return;
+    }
+    win.page = SDL_CreateTexture(win.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                 SCREEN_W, SCREEN_H);
+    if (win.page) SDL_SetTextureScaleMode(win.page, SDL_ScaleModeNearest);
+    update_cursor();
+    backend_present(page_pixels(visible_page()));
+}
+
+void backend_set_caption(const std::string& text) {
+    win.caption = text;
+    if (win.window) SDL_SetWindowTitle(win.window, win.caption.c_str());
+}
+
+void backend_present(const uint32_t* pixels) {
+    if (!win.window || !win.page) return;
+    std::memcpy(win.last_page, pixels, sizeof(win.last_page));
+    win.have_page = true;
+    SDL_UpdateTexture(win.page, nullptr, win.last_page, SCREEN_W * 4);
+    draw_page();
+}
+
+void backend_pump_events() {
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        switch (e.type) {
+            case SDL_QUIT:
+                end_program(0);
+            case SDL_KEYDOWN:
+                key_event(set1_scancode(e.key.keysym), true);
+                break;
+            case SDL_KEYUP:
+                key_event(set1_scancode(e.key.keysym), false);
+                break;
+            case SDL_WINDOWEVENT:
+                if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) release_all_keys();
+                if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                    e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                    if (win.have_page) draw_page();
+                }
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+bool backend_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons) {
+    backend_pump_events();
+    int mx = 0, my = 0;
+    const Uint32 state = SDL_GetMouseState(&mx, &my);
+    wheel = 0;
+    buttons = ((state & SDL_BUTTON_LMASK) ? 1 : 0) | ((state & SDL_BUTTON_RMASK) ? 2 : 0) |
+              ((state & SDL_BUTTON_MMASK) ? 4 : 0);
+    // Window points to output pixels (HiDPI), then into the picture's rectangle.
+    int win_w = 1, win_h = 1, out_w = 1, out_h = 1;
+    if (win.window) SDL_GetWindowSize(win.window, &win_w, &win_h);
+    if (win.renderer) SDL_GetRendererOutputSize(win.renderer, &out_w, &out_h);
+    const double px = mx * static_cast<double>(out_w) / std::max(win_w, 1);
+    const double py = my * static_cast<double>(out_h) / std::max(win_h, 1);
+    const double fx = (px - win.dest.x) * SCREEN_W / std::max(win.dest.w, 1);
+    const double fy = (py - win.dest.y) * SCREEN_H / std::max(win.dest.h, 1);
+    int ix = static_cast<int>(std::floor(fx));
+    int iy = static_cast<int>(std::floor(fy));
+    const bool has_mouse = win.window && (SDL_GetMouseFocus() == win.window);
+    const bool inside = has_mouse && ix >= 0 && iy >= 0 && ix < SCREEN_W && iy < SCREEN_H;
+    if (!inside && !win.full_screen) {
+        x = y = wheel = buttons = -1;
+        return false;
+    }
+    x = std::clamp(ix, 0, SCREEN_W - 1);
+    y = std::clamp(iy, 0, SCREEN_H - 1);
+    return true;
+}
+
+void backend_set_mouse(int x, int y, int visible) {
+    win.mouse_visible = visible != 0;
+    update_cursor();
+    if (win.window && (x != -1 || y != -1)) {
+        int cx = 0, cy = 0;
+        SDL_GetMouseState(&cx, &cy);
+        int win_w = 1, win_h = 1, out_w = 1, out_h = 1;
+        SDL_GetWindowSize(win.window, &win_w, &win_h);
+        if (win.renderer) SDL_GetRendererOutputSize(win.renderer, &out_w, &out_h);
+        // Page pixel centre to output pixels, then to window points.
+        auto to_window = [](int page, int page_size, int origin, int size, int out, int wsize) {
+            const double px = origin + (page + 0.5) * size / page_size;
+            return static_cast<int>(px * wsize / std::max(out, 1));
+        };
+        const int wx = x != -1 ? to_window(x, SCREEN_W, win.dest.x, win.dest.w, out_w, win_w) : cx;
+        const int wy = y != -1 ? to_window(y, SCREEN_H, win.dest.y, win.dest.h, out_h, win_h) : cy;
+        SDL_WarpMouseInWindow(win.window, wx, wy);
+    }
+}
+
+}  // namespace valmoren
