@@ -64,6 +64,7 @@ struct GameState {
     double thrust = 0.0;                 // ship speed; engine push; crosshair charge
     double ship_accel = 0.0;             // level 3: speed added per frame of thrust
     const Image* ship_frame = nullptr;   // level 3: picture for the current heading
+    std::vector<Image> ship_pictures;    // level 3: the 16 rotated ship pictures, read once
     int32_t thrusting = 0;               // level 4: engine firing
 
     // Falling objects and waves.
