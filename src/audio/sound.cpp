@@ -1,0 +1,64 @@
+// sound.cpp -- the game's sound streams over the mixer, and the music switch.
+// Writes g.stream_music, g.stream_fx, g.stream_fx2 and g.music_on.
+#include "audio/sound.h"
+
+#include "audio/mixer.h"
+#include "platform/backend.h"
+#include "platform/input.h"
+#include "platform/screen.h"
+
+namespace valmoren {
+
+namespace {
+
+// The audio device is open and pulling from the mixer.
+bool sound_running = false;
+
+}  // namespace
+
+// Called by stream_open before every stream it opens. Opens the audio device
+// the first time; later calls leave the device and the streams as they are.
+void sound_init() {
+    if (g.music_on != 1 || sound_running) return;
+    if (!backend_audio_open(mixer_mix)) {
+        // The one failure the game reports. At this point the logo screen is
+        // drawing straight onto the visible page, where the text shows at once.
+        print_text("Can't initialize FMOD", END_LINE);
+        wait(-1);
+        end_program(1);
+    }
+    sound_running = true;
+}
+
+void stream_open(StreamHandle& slot, const char* path) {
+    if (g.music_on != 1) return;
+    sound_init();
+    // A slot holds one stream: whatever it held is stopped and released, so a
+    // restart from inside a level does not leave that level's music playing on.
+    if (slot != 0) mixer_close(slot);
+    slot = mixer_open(path);
+}
+
+void stream_play(StreamHandle& slot) {
+    if (g.music_on != 1 || slot == 0) return;
+    mixer_play(slot);
+}
+
+void stream_stop(StreamHandle& slot) {
+    if (g.music_on != 1 || slot == 0) return;
+    mixer_close(slot);
+    slot = 0;
+}
+
+void sound_shutdown() {
+    // The device goes first, so no mix is running while the streams are released.
+    if (sound_running) backend_audio_close();
+    sound_running = false;
+    mixer_close_all();
+    g.stream_music = 0;
+    g.stream_fx = 0;
+    g.stream_fx2 = 0;
+    g.music_on = 0;
+}
+
+}  // namespace valmoren
