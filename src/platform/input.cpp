@@ -1,0 +1,141 @@
+// input.cpp -- the key table and key-press flag, the mouse, the seconds clock,
+// waits, the 15-bit random generator and frame pacing. Writes no GameState fields.
+#include "platform/input.h"
+
+#include <cmath>
+
+#include "platform/backend.h"
+#include "platform/core_hooks.h"
+
+namespace valmoren {
+
+namespace {
+
+constexpr int KEY_WAIT_SLICE_MS = 50;
+
+bool keys[KEY_TABLE_SIZE];
+bool key_pressed = false;
+
+// The generator: a C-library-style linear congruential one, 15 bits a draw.
+uint32_t random_next = 1;
+int random_last = 0;
+
+// The frame pacing record.
+struct FramePacing {
+    int target_fps = 60;
+    double frame_start = 0;
+    double last_duration = 0;
+    int frames_counted = 0;
+    double next_publication = 0;
+    int published_fps = 0;
+};
+FramePacing pacing;
+
+}  // namespace
+
+void key_event(int scancode, bool down) {
+    if (scancode >= 0 && scancode < KEY_TABLE_SIZE) keys[scancode] = down;
+    if (down) key_pressed = true;
+}
+
+void release_all_keys() {
+    for (bool& k : keys) k = false;
+    key_pressed = false;
+}
+
+bool take_key_press() {
+    const bool pressed = key_pressed;
+    key_pressed = false;
+    return pressed;
+}
+
+bool key_down(int scancode) {
+    backend_pump_events();
+    return scancode >= 0 && scancode < KEY_TABLE_SIZE && keys[scancode];
+}
+
+bool get_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons) {
+    backend_pump_events();
+    if (backend_mouse(x, y, wheel, buttons)) return true;
+    x = y = wheel = buttons = -1;
+    return false;
+}
+
+void set_mouse(int x, int y, int visible) { backend_set_mouse(x, y, visible); }
+
+double seconds() { return backend_seconds(); }
+
+// Looks at the key-press flag the way a key wait does: the player may act
+// first, then window events arrive, then the flag is taken.
+static bool key_wait_look() {
+    backend_before_key_wait();
+    backend_pump_events();
+    return take_key_press();
+}
+
+void wait(int ms) {
+    present_pending_drawing();
+    if (ms == -1) {
+        while (!key_wait_look()) backend_sleep_ms(KEY_WAIT_SLICE_MS);
+    } else if (ms > 99) {
+        int remaining = ms;
+        while (remaining > KEY_WAIT_SLICE_MS) {
+            if (key_wait_look()) return;
+            backend_sleep_ms(KEY_WAIT_SLICE_MS);
+            remaining -= KEY_WAIT_SLICE_MS;
+        }
+        backend_sleep_ms(remaining);
+    } else if (ms >= 1) {
+        backend_pump_events();
+        backend_sleep_ms(ms);
+    }
+}
+
+int random_raw() {
+    random_next = random_next * 1103515245u + 12345u;
+    random_last = static_cast<int>((random_next / 65536) % 32768);
+    return random_last;
+}
+
+double random() { return random_raw() / 32768.0; }
+
+void randomize(double seed) {
+    // The whole part of the seed, taken modulo 2^32 so any clock reading works.
+    double whole = std::isfinite(seed) ? std::trunc(seed) : 0.0;
+    whole = std::fmod(whole, 4294967296.0);
+    if (whole < 0) whole += 4294967296.0;
+    random_next = static_cast<uint32_t>(whole);
+    random_raw();
+}
+
+void set_target_fps(int n) { pacing.target_fps = n; }
+
+void frame_begin() { pacing.frame_start = seconds(); }
+
+void frame_limit() {
+    if (pacing.target_fps < 1) return;
+    // Spins on the clock until the frame has lasted 1/target seconds.
+    for (;;) {
+        const double elapsed = seconds() - pacing.frame_start;
+        if (elapsed > 0 && 1.0 / elapsed <= pacing.target_fps) return;
+    }
+}
+
+void frame_end() {
+    ++pacing.frames_counted;
+    const double now = seconds();
+    pacing.last_duration = now - pacing.frame_start;
+    if (now >= pacing.next_publication) {
+        pacing.next_publication = now + 1.0;
+        pacing.published_fps = pacing.frames_counted;
+        pacing.frames_counted = 0;
+    }
+}
+
+int current_fps() { return pacing.published_fps; }
+
+double last_frame_duration() { return pacing.last_duration; }
+
+void reset_frame_pacing() { pacing = FramePacing{}; }
+
+}  // namespace valmoren

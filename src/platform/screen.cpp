@@ -1,0 +1,245 @@
+// screen.cpp -- the two 640x480 pages, putting pictures in their drawing modes,
+// lines, boxes and points, and showing frames. Writes no GameState fields.
+#include "platform/screen.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/backend.h"
+#include "platform/core_hooks.h"
+
+namespace valmoren {
+
+namespace {
+
+constexpr int PAGE_WORDS = SCREEN_W * SCREEN_H;
+
+alignas(64) uint32_t pages[2][PAGE_WORDS];
+int work = 1;
+int visible = 0;
+
+// Presenting drawing that lands on the visible page, throttled to the display rate.
+constexpr double PRESENT_INTERVAL = 1.0 / 60.0;
+double last_present = -1e9;
+bool unshown_drawing = false;
+
+uint32_t* work_pixels() { return pages[work]; }
+
+// Clamps to the screen in one axis: [lo, hi) intersected with [0, limit).
+inline void clip_span(long long& lo, long long& hi, int limit) {
+    lo = std::max<long long>(lo, 0);
+    hi = std::min<long long>(hi, limit);
+}
+
+void fill_rect(int x0, int y0, int x1, int y1, uint32_t colour) {
+    // Inclusive corners already ordered and clipped.
+    uint32_t* page = work_pixels();
+    for (int y = y0; y <= y1; ++y) {
+        std::fill(page + y * SCREEN_W + x0, page + y * SCREEN_W + x1 + 1, colour);
+    }
+}
+
+void draw_segment(long long x1, long long y1, long long x2, long long y2, uint32_t colour) {
+    // Bresenham's line with both end points, visiting only the steps of the
+    // major axis that lie on the screen, so far-away end points cost nothing.
+    uint32_t* page = work_pixels();
+    const long long adx = x2 > x1 ? x2 - x1 : x1 - x2;
+    const long long ady = y2 > y1 ? y2 - y1 : y1 - y2;
+    const long long sx = x2 >= x1 ? 1 : -1;
+    const long long sy = y2 >= y1 ? 1 : -1;
+    if (adx >= ady) {
+        if (adx == 0) {
+            if (x1 >= 0 && x1 < SCREEN_W && y1 >= 0 && y1 < SCREEN_H) page[y1 * SCREEN_W + x1] = colour;
+            return;
+        }
+        // Steps i in 0..adx with x = x1 + sx*i on screen.
+        long long lo = sx > 0 ? -x1 : x1 - (SCREEN_W - 1);
+        long long hi = sx > 0 ? (SCREEN_W - 1) - x1 : x1;
+        lo = std::max<long long>(lo, 0);
+        hi = std::min(hi, adx);
+        for (long long i = lo; i <= hi; ++i) {
+            const long long y = y1 + sy * ((2 * i * ady + adx) / (2 * adx));
+            if (y >= 0 && y < SCREEN_H) page[y * SCREEN_W + (x1 + sx * i)] = colour;
+        }
+    } else {
+        long long lo = sy > 0 ? -y1 : y1 - (SCREEN_H - 1);
+        long long hi = sy > 0 ? (SCREEN_H - 1) - y1 : y1;
+        lo = std::max<long long>(lo, 0);
+        hi = std::min(hi, ady);
+        for (long long i = lo; i <= hi; ++i) {
+            const long long x = x1 + sx * ((2 * i * adx + ady) / (2 * ady));
+            if (x >= 0 && x < SCREEN_W) page[(y1 + sy * i) * SCREEN_W + x] = colour;
+        }
+    }
+}
+
+}  // namespace
+
+void visible_page_changed() {
+    if (work != visible) return;
+    const double now = backend_seconds();
+    if (now - last_present >= PRESENT_INTERVAL || now < last_present) {
+        last_present = now;
+        unshown_drawing = false;
+        backend_present(pages[visible]);
+    } else {
+        unshown_drawing = true;
+    }
+}
+
+void present_pending_drawing() {
+    if (!unshown_drawing) return;
+    unshown_drawing = false;
+    last_present = backend_seconds();
+    backend_present(pages[visible]);
+}
+
+int round_coord(double v) {
+    // Halves away from zero; far-away or undefined coordinates stay far away
+    // so that clipping removes them without overflowing.
+    constexpr double LIMIT = 1 << 30;
+    if (std::isnan(v)) return -(1 << 30);
+    if (v >= LIMIT) return 1 << 30;
+    if (v <= -LIMIT) return -(1 << 30);
+    return static_cast<int>(std::round(v));
+}
+
+void empty_image(Image& img) {
+    img.w = 0;
+    img.h = 0;
+    img.pixels.clear();
+}
+
+uint32_t* page_pixels(int page) { return pages[page == 0 ? 0 : 1]; }
+int work_page() { return work; }
+int visible_page() { return visible; }
+
+void open_screen(int full_screen) { backend_open_screen(full_screen); }
+
+void set_pages(int w, int v) {
+    if (w == 0 || w == 1) work = w;
+    if (v == 0 || v == 1) visible = v;
+}
+
+void set_caption(const std::string& text) {
+    backend_set_caption(text.size() > 127 ? text.substr(0, 127) : text);
+}
+
+void clear() {
+    std::fill(work_pixels(), work_pixels() + PAGE_WORDS, current_background());
+    visible_page_changed();
+}
+
+void show_frame() {
+    backend_before_frame();
+    if (work != visible) std::memcpy(pages[visible], pages[work], sizeof pages[0]);
+    last_present = backend_seconds();
+    unshown_drawing = false;
+    backend_present(pages[visible]);
+}
+
+void wait_retrace() { backend_wait_retrace(); }
+
+void put(double x, double y, const Image& img, int mode, int level) {
+    if (img.w == 0 || img.h == 0) return;
+    if (img.pixels.size() < static_cast<size_t>(img.w) * img.h) return;  // not a whole picture
+    if (mode == PUT_ALPHA) {
+        if (level <= 0) return;
+        if (level >= 255) mode = PUT_TRANSPARENT;
+    }
+    const long long left = round_coord(x);
+    const long long top = round_coord(y);
+    long long x0 = left, x1 = left + img.w;
+    long long y0 = top, y1 = top + img.h;
+    clip_span(x0, x1, SCREEN_W);
+    clip_span(y0, y1, SCREEN_H);
+    if (x0 >= x1 || y0 >= y1) return;
+
+    const int span = static_cast<int>(x1 - x0);
+    const int rows = static_cast<int>(y1 - y0);
+    const uint32_t* src_row = img.pixels.data() + (y0 - top) * img.w + (x0 - left);
+    uint32_t* dst_row = work_pixels() + y0 * SCREEN_W + x0;
+
+    switch (mode) {
+    case PUT_OPAQUE:
+        for (int r = 0; r < rows; ++r, src_row += img.w, dst_row += SCREEN_W) {
+            std::memcpy(dst_row, src_row, span * sizeof(uint32_t));
+        }
+        break;
+    case PUT_TRANSPARENT:
+        for (int r = 0; r < rows; ++r, src_row += img.w, dst_row += SCREEN_W) {
+            const uint32_t* s = src_row;
+            uint32_t* d = dst_row;
+            for (const uint32_t* end = s + span; s != end; ++s, ++d) {
+                const uint32_t p = *s & 0xFFFFFF;
+                if (p != KEY_COLOUR) *d = p;
+            }
+        }
+        break;
+    case PUT_XOR:
+        for (int r = 0; r < rows; ++r, src_row += img.w, dst_row += SCREEN_W) {
+            const uint32_t* s = src_row;
+            uint32_t* d = dst_row;
+            for (const uint32_t* end = s + span; s != end; ++s, ++d) *d ^= *s;
+        }
+        break;
+    case PUT_ALPHA: {
+        // Red and blue move together in one packed word, green on its own.
+        const uint32_t a = static_cast<uint32_t>(level) + 1;
+        for (int r = 0; r < rows; ++r, src_row += img.w, dst_row += SCREEN_W) {
+            const uint32_t* s = src_row;
+            uint32_t* d = dst_row;
+            for (const uint32_t* end = s + span; s != end; ++s, ++d) {
+                const uint32_t sp = *s;
+                if ((sp & 0xFFFFFF) == KEY_COLOUR) continue;
+                const uint32_t dp = *d;
+                const uint32_t rb = ((((sp & 0xFF00FF) - (dp & 0xFF00FF)) * a >> 8) + dp) & 0xFF00FF;
+                const uint32_t g = ((((sp & 0xFF00) - (dp & 0xFF00)) * a >> 8) + dp) & 0xFF00;
+                *d = rb | g;
+            }
+        }
+        break;
+    }
+    default:
+        return;  // a mode the game never uses draws nothing
+    }
+    visible_page_changed();
+}
+
+void line(double x1, double y1, double x2, double y2, uint32_t colour, int shape) {
+    colour &= 0xFFFFFF;
+    long long ax = round_coord(x1), ay = round_coord(y1);
+    long long bx = round_coord(x2), by = round_coord(y2);
+    if (shape == SHAPE_LINE) {
+        draw_segment(ax, ay, bx, by, colour);
+    } else {
+        if (ax > bx) std::swap(ax, bx);
+        if (ay > by) std::swap(ay, by);
+        if (shape == SHAPE_FILLED_BOX) {
+            long long cx0 = ax, cx1 = bx + 1, cy0 = ay, cy1 = by + 1;
+            clip_span(cx0, cx1, SCREEN_W);
+            clip_span(cy0, cy1, SCREEN_H);
+            if (cx0 < cx1 && cy0 < cy1) {
+                fill_rect(static_cast<int>(cx0), static_cast<int>(cy0), static_cast<int>(cx1 - 1),
+                          static_cast<int>(cy1 - 1), colour);
+            }
+        } else {
+            draw_segment(ax, ay, bx, ay, colour);
+            draw_segment(ax, by, bx, by, colour);
+            draw_segment(ax, ay, ax, by, colour);
+            draw_segment(bx, ay, bx, by, colour);
+        }
+    }
+    visible_page_changed();
+}
+
+void plot(double x, double y, uint32_t colour) {
+    const int px = round_coord(x);
+    const int py = round_coord(y);
+    if (px < 0 || px >= SCREEN_W || py < 0 || py >= SCREEN_H) return;
+    work_pixels()[py * SCREEN_W + px] = colour & 0xFFFFFF;
+    visible_page_changed();
+}
+
+}  // namespace valmoren

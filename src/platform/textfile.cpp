@@ -1,0 +1,175 @@
+// textfile.cpp -- numbered text files (options, story captions, score log):
+// lines and comma-separated items read, texts and numbers written with CR LF.
+// Writes no GameState fields.
+#include "platform/textfile.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/screen.h"
+
+namespace valmoren {
+
+namespace {
+
+constexpr int END_OF_FILE = -1;
+constexpr size_t READ_CHUNK = 65536;
+
+struct TextFile {
+    std::FILE* file = nullptr;
+    int mode = FILE_INPUT;
+    bool write_error = false;
+    // Read-ahead for input files.
+    std::vector<unsigned char> buffer;
+    size_t pos = 0;
+};
+
+TextFile files[MAX_FILE_NUMBER + 1];  // entry 0 unused
+
+TextFile* reading(int number) {
+    if (number < 1 || number > MAX_FILE_NUMBER) return nullptr;
+    TextFile& f = files[number];
+    return f.file && f.mode == FILE_INPUT ? &f : nullptr;
+}
+
+TextFile* writing(int number) {
+    if (number < 1 || number > MAX_FILE_NUMBER) return nullptr;
+    TextFile& f = files[number];
+    return f.file && f.mode != FILE_INPUT ? &f : nullptr;
+}
+
+int peek(TextFile& f) {
+    if (f.pos == f.buffer.size()) {
+        f.buffer.resize(READ_CHUNK);
+        const size_t got = std::fread(f.buffer.data(), 1, READ_CHUNK, f.file);
+        f.buffer.resize(got);
+        f.pos = 0;
+        if (got == 0) return END_OF_FILE;
+    }
+    return f.buffer[f.pos];
+}
+
+int next(TextFile& f) {
+    const int c = peek(f);
+    if (c != END_OF_FILE) ++f.pos;
+    return c;
+}
+
+bool is_line_end(int c) { return c == '\n' || c == '\r'; }
+bool is_blank(int c) { return c == ' ' || c == '\t'; }
+
+// Consumes one line end: LF, CR, or CR followed by LF.
+void take_line_end(TextFile& f) {
+    const int c = next(f);
+    if (c == '\r' && peek(f) == '\n') next(f);
+}
+
+void skip_blanks(TextFile& f) {
+    while (is_blank(peek(f))) next(f);
+}
+
+void close_one(TextFile& f) {
+    if (f.file) std::fclose(f.file);
+    f = TextFile{};
+}
+
+void write_bytes(TextFile& f, const char* bytes, size_t n) {
+    if (n > 0 && std::fwrite(bytes, 1, n, f.file) != n) f.write_error = true;
+}
+
+}  // namespace
+
+int free_file_number() {
+    for (int n = 1; n <= MAX_FILE_NUMBER; ++n) {
+        if (!files[n].file) return n;
+    }
+    return MAX_FILE_NUMBER + 1;  // none free: every operation on it is ignored
+}
+
+int open_file(const std::string& path, int mode, int number) {
+    if (number < 1 || number > MAX_FILE_NUMBER) return 1;
+    close_one(files[number]);
+    const char* how = mode == FILE_INPUT ? "rb" : mode == FILE_OUTPUT ? "wb" : mode == FILE_APPEND ? "ab" : nullptr;
+    if (!how) return 1;
+    std::FILE* f = std::fopen(path.c_str(), how);
+    if (!f) return 1;
+    files[number].file = f;
+    files[number].mode = mode;
+    return 0;
+}
+
+void read_line(int number, std::string& text) {
+    text.clear();
+    TextFile* f = reading(number);
+    if (!f) return;
+    for (;;) {
+        const int c = peek(*f);
+        if (c == END_OF_FILE) return;
+        if (is_line_end(c)) {
+            take_line_end(*f);
+            return;
+        }
+        // Take the rest of the buffered run up to a line end in one go.
+        size_t end = f->pos;
+        while (end < f->buffer.size() && !is_line_end(f->buffer[end])) ++end;
+        text.append(reinterpret_cast<const char*>(f->buffer.data() + f->pos), end - f->pos);
+        f->pos = end;
+    }
+}
+
+void read_item(int number, std::string& text) {
+    text.clear();
+    TextFile* f = reading(number);
+    if (!f) return;
+    skip_blanks(*f);
+    auto keep = [&](int c) {
+        if (text.size() < MAX_ITEM_LENGTH) text.push_back(static_cast<char>(c));
+    };
+    if (peek(*f) == '"') {
+        // A quoted item runs to the next double quote, commas and blanks included.
+        next(*f);
+        for (int c = next(*f); c != END_OF_FILE && c != '"'; c = next(*f)) keep(c);
+    } else {
+        for (int c = peek(*f); c != END_OF_FILE && c != ',' && !is_line_end(c); c = peek(*f)) {
+            keep(c);
+            next(*f);
+        }
+    }
+    skip_blanks(*f);
+    const int c = peek(*f);
+    if (c == ',') {
+        next(*f);
+    } else if (is_line_end(c)) {
+        take_line_end(*f);
+    }
+}
+
+void write_text(int number, const std::string& text, bool end_line) {
+    TextFile* f = writing(number);
+    if (!f) return;
+    write_bytes(*f, text.data(), text.size());
+    if (end_line) write_bytes(*f, "\r\n", 2);
+}
+
+void write_number(int number, long long value, bool end_line) {
+    write_text(number, format_number(value), end_line);
+}
+
+void close_file(int number) {
+    if (number == 0) {
+        for (int n = 1; n <= MAX_FILE_NUMBER; ++n) close_one(files[n]);
+    } else if (number >= 1 && number <= MAX_FILE_NUMBER) {
+        close_one(files[number]);
+    }
+}
+
+bool texts_equal(const std::string& a, const std::string& b) { return a == b; }
+
+bool file_ok(int number) {
+    if (number < 1 || number > MAX_FILE_NUMBER || !files[number].file) return false;
+    TextFile& f = files[number];
+    if (f.mode != FILE_INPUT && std::fflush(f.file) != 0) f.write_error = true;
+    return !f.write_error && !std::ferror(f.file);
+}
+
+}  // namespace valmoren
