@@ -34,6 +34,9 @@ constexpr int READ_AHEAD_FRAMES = 1024;
 // Frames taken from a converter at a time.
 constexpr int PART_FRAMES = 2048;
 constexpr int OUT_FRAME_BYTES = 4;  // 16-bit stereo
+// Silent source frames pushed behind a file's end to get its last frames out
+// of the resampler.
+constexpr int FLUSH_PAD_FRAMES = 2048;
 
 struct MixStream {
     std::atomic<int> state{STREAM_CLOSED};
@@ -47,6 +50,11 @@ struct MixStream {
     bool fresh = true;     // nothing read since the file was opened or rewound
     bool rewind = false;   // go back to the start at the next mix
     bool flushed = false;  // the file is read to its end and the converter flushed
+    // Frames put into and taken from the current converter, and once it is
+    // flushed, how many it may give in all (the padding behind is cut off).
+    int64_t frames_in = 0;
+    int64_t frames_out = 0;
+    int64_t frames_limit = -1;
     int64_t position = 0;  // frames mixed since the last start
     // Converted samples taken out of a converter that had to be replaced
     // (a chained Ogg file changing format); played before the new ones.
@@ -61,6 +69,7 @@ struct Mixer {
     std::vector<int32_t> sum;
     uint8_t chunk[CHUNK_BYTES];
     int16_t part[PART_FRAMES * 2];
+    uint8_t silence[CHUNK_BYTES];
 };
 
 Mixer mixer;
@@ -88,7 +97,57 @@ SDL_AudioStream* new_converter(MixStream& s) {
     s.convert_format = d.format;
     s.convert_channels = d.channels;
     s.convert_rate = d.rate;
+    s.frames_in = 0;
+    s.frames_out = 0;
+    s.frames_limit = -1;
     return SDL_NewAudioStream(d.format, static_cast<Uint8>(d.channels), d.rate, AUDIO_S16SYS, 2, MIX_RATE);
+}
+
+int source_frame_bytes(const MixStream& s) {
+    return s.convert_channels * SDL_AUDIO_BITSIZE(s.convert_format) / 8;
+}
+
+// Puts decoded samples into the converter; false when it refuses them.
+bool converter_put(MixStream& s, const uint8_t* bytes, int n) {
+    if (SDL_AudioStreamPut(s.convert, bytes, n) != 0) return false;
+    s.frames_in += n / source_frame_bytes(s);
+    return true;
+}
+
+// The file (or one format's part of it) is over: the converter gives out
+// what it still holds. SDL's resampler keeps back the last few hundred input
+// frames even when flushed, so silence is pushed in behind the sound and the
+// output is cut where the sound ends.
+void converter_finish(MixStream& s) {
+    int64_t limit = s.frames_in * MIX_RATE / s.convert_rate;
+    if (s.convert_rate != MIX_RATE) {
+        std::fill(std::begin(mixer.silence), std::end(mixer.silence),
+                  static_cast<uint8_t>(s.convert_format == AUDIO_U8 ? 0x80 : 0));
+        int frame = source_frame_bytes(s);
+        int pad_frames = FLUSH_PAD_FRAMES;
+        while (pad_frames > 0) {
+            int n = std::min(pad_frames, CHUNK_BYTES / frame);
+            if (SDL_AudioStreamPut(s.convert, mixer.silence, n * frame) != 0) break;
+            pad_frames -= n;
+        }
+    }
+    SDL_AudioStreamFlush(s.convert);
+    s.frames_limit = limit;
+}
+
+// Frames the converter can give now, within its limit.
+int converter_available(const MixStream& s) {
+    int64_t avail = SDL_AudioStreamAvailable(s.convert) / OUT_FRAME_BYTES;
+    if (s.frames_limit >= 0) avail = std::min(avail, std::max<int64_t>(s.frames_limit - s.frames_out, 0));
+    return static_cast<int>(avail);
+}
+
+int converter_get(MixStream& s, int16_t* out, int frames) {
+    frames = std::min(frames, converter_available(s));
+    if (frames <= 0) return 0;
+    int got = SDL_AudioStreamGet(s.convert, out, frames * OUT_FRAME_BYTES) / OUT_FRAME_BYTES;
+    if (got > 0) s.frames_out += got;
+    return got;
 }
 
 void release_channel(MixStream& s) {
@@ -100,17 +159,17 @@ void release_channel(MixStream& s) {
 // kept in the carry, and a converter for the new format takes over.
 void replace_converter(MixStream& s) {
     if (s.convert != nullptr) {
-        SDL_AudioStreamFlush(s.convert);
-        int bytes = SDL_AudioStreamAvailable(s.convert);
-        if (bytes > 0) {
+        converter_finish(s);
+        int frames = converter_available(s);
+        if (frames > 0) {
             if (s.carry_pos >= s.carry.size()) {
                 s.carry.clear();
                 s.carry_pos = 0;
             }
             size_t at = s.carry.size();
-            s.carry.resize(at + static_cast<size_t>(bytes) / 2);
-            int got = SDL_AudioStreamGet(s.convert, s.carry.data() + at, bytes);
-            s.carry.resize(at + static_cast<size_t>(std::max(got, 0)) / 2);
+            s.carry.resize(at + static_cast<size_t>(frames) * 2);
+            int got = converter_get(s, s.carry.data() + at, frames);
+            s.carry.resize(at + static_cast<size_t>(got) * 2);
         }
         SDL_FreeAudioStream(s.convert);
     }
@@ -126,8 +185,8 @@ void refill(MixStream& s) {
         replace_converter(s);
         return;
     }
-    if (n > 0 && SDL_AudioStreamPut(s.convert, mixer.chunk, n) == 0) return;
-    SDL_AudioStreamFlush(s.convert);
+    if (n > 0 && converter_put(s, mixer.chunk, n)) return;
+    converter_finish(s);
     s.flushed = true;
 }
 
@@ -139,6 +198,7 @@ void start_over(MixStream& s) {
     if (!decoder_rewind(*s.decoder)) {
         s.flushed = true;
         if (s.convert != nullptr) SDL_AudioStreamClear(s.convert);
+        s.frames_limit = s.frames_out;
         return;
     }
     const Decoder& d = *s.decoder;
@@ -149,6 +209,9 @@ void start_over(MixStream& s) {
         if (s.convert == nullptr) s.flushed = true;
     } else {
         SDL_AudioStreamClear(s.convert);
+        s.frames_in = 0;
+        s.frames_out = 0;
+        s.frames_limit = -1;
     }
 }
 
@@ -176,13 +239,11 @@ bool mix_stream(MixStream& s, int32_t* sum, int frames) {
             break;
         }
         int want = frames - done;
-        int avail = SDL_AudioStreamAvailable(s.convert) / OUT_FRAME_BYTES;
-        if (!s.flushed && avail < want + READ_AHEAD_FRAMES) {
+        if (!s.flushed && converter_available(s) < want + READ_AHEAD_FRAMES) {
             refill(s);
             continue;
         }
-        int n = std::min({want, avail, PART_FRAMES});
-        int got = n > 0 ? SDL_AudioStreamGet(s.convert, mixer.part, n * OUT_FRAME_BYTES) / OUT_FRAME_BYTES : 0;
+        int got = converter_get(s, mixer.part, std::min(want, PART_FRAMES));
         if (got <= 0) {
             more = false;
             break;
@@ -244,6 +305,9 @@ StreamHandle mixer_open(const char* path) {
         s.fresh = true;
         s.rewind = false;
         s.flushed = false;
+        s.frames_in = 0;
+        s.frames_out = 0;
+        s.frames_limit = -1;
         s.position = 0;
         s.state.store(STREAM_READY, std::memory_order_release);
         return make_handle(i, s.generation);
