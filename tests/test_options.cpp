@@ -1,0 +1,186 @@
+// The options file and the options screen: how each line reads, what the
+// screen shows, toggles, Esc, saving (bytes on disk, music, controls) and a
+// save that cannot complete.
+#include <gtest/gtest.h>
+
+#include "audio/sound.h"
+#include "frontend/frontend.h"
+#include "frontend_helpers.h"
+
+namespace valmoren {
+namespace {
+
+using namespace fe_test;
+
+constexpr uint32_t BALL = 0x00FF00;
+
+struct OptionsCase {
+    const char* name;
+    bool exists;
+    std::string bytes;
+    int music_on, controls_mouse;  // as read_options applies them
+    const char* music;             // as the screen shows them
+    const char* controls;
+    const char* full_screen;
+};
+
+TEST(OptionsFile, EachLineReadsAsOnScreenAndInGameState) {
+    const std::vector<OptionsCase> cases = {
+        {"missing file", false, "", 1, 1, "ON ", "Mouse   ", "NO "},
+        {"saved 0 0 1", true, "0\r\n0\r\n1\r\n", 0, 0, "OFF", "Keyboard", "YES"},
+        {"LF lines, no last end", true, "0\n0\n1", 0, 0, "OFF", "Keyboard", "YES"},
+        {"CR lines", true, "0\r0\r1\r", 0, 0, "OFF", "Keyboard", "YES"},
+        {"doubled and padded", true, "00\r\n 0\r\n1 \r\n", 1, 1, "ON ", "Mouse   ", "NO "},
+        {"empty lines", true, "\r\n\r\n\r\n", 1, 1, "ON ", "Mouse   ", "NO "},
+        {"words", true, "off\r\nkeyboard\r\nyes\r\n", 1, 1, "ON ", "Mouse   ", "NO "},
+        {"one line only", true, "0\r\n", 0, 1, "OFF", "Mouse   ", "NO "},
+        {"empty file", true, "", 1, 1, "ON ", "Mouse   ", "NO "},
+        {"binary junk", true, std::string("\0\xff\r\n\x01", 5), 1, 1, "ON ", "Mouse   ", "NO "},
+    };
+    for (const OptionsCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        fresh_folder("options-read");
+        if (c.exists) write_bytes("options.dat", c.bytes);
+        g.music_on = 7;
+        g.controls_mouse = 7;
+        read_options();
+        EXPECT_EQ(g.music_on, c.music_on);
+        EXPECT_EQ(g.controls_mouse, c.controls_mouse);
+
+        std::string music, controls, full_screen, labels;
+        script_keys({{KEY_ESC}}, [&](size_t) {
+            music = screen_text(visible(), 20, 43, 3);
+            controls = screen_text(visible(), 23, 43, 8);
+            full_screen = screen_text(visible(), 26, 43, 3);
+            labels = screen_text(visible(), 20, 30, 13) + "|" + screen_text(visible(), 23, 30, 13) +
+                     "|" + screen_text(visible(), 26, 30, 13) + "|" +
+                     screen_text(visible(), 29, 30, 13);
+        });
+        options_screen();
+        EXPECT_EQ(music, c.music);
+        EXPECT_EQ(controls, c.controls);
+        EXPECT_EQ(full_screen, c.full_screen);
+        EXPECT_EQ(labels, "Music:       |Controls:    |Fullscreen:  |Save and Exit");
+    }
+}
+
+TEST(OptionsScreen, SavingUnchangedWritesTheSameNineBytes) {
+    fresh_folder("options-same");
+    write_solid_bmp("img/ball.bmp", 8, 8, BALL);
+    write_options("0", "0", "1");
+    std::vector<int> ball_rows;
+    script_keys({{KEY_DOWN}, {KEY_DOWN}, {KEY_DOWN}, {KEY_DOWN}, {KEY_ENTER}},
+                [&](size_t) { ball_rows.push_back(first_row_of(visible(), 202, BALL)); });
+    options_screen();
+    EXPECT_EQ(read_bytes("options.dat"), "0\r\n0\r\n1\r\n");
+    EXPECT_EQ(g.music_on, 0);
+    EXPECT_EQ(g.controls_mouse, 0);
+    // Music, Controls, Fullscreen, Save and Exit, and Down on Save and Exit stays there.
+    EXPECT_EQ(ball_rows, (std::vector<int>{300, 350, 400, 450, 450}));
+    EXPECT_FALSE(fs::exists("options.dat.new"));
+}
+
+TEST(OptionsScreen, EnterSwapsEachValueAndSaveWritesThem) {
+    fresh_folder("options-toggle");
+    write_solid_bmp("img/ball.bmp", 8, 8, BALL);
+    write_options("1", "1", "0");
+    std::vector<std::string> music_shown;
+    std::vector<int> ball_rows;
+    script_keys({{KEY_UP}, {KEY_ENTER}, {KEY_ENTER}, {KEY_ENTER}, {KEY_DOWN}, {KEY_ENTER},
+                 {KEY_DOWN}, {KEY_ENTER}, {KEY_DOWN}, {KEY_ENTER}},
+                [&](size_t) {
+                    music_shown.push_back(screen_text(visible(), 20, 43, 3));
+                    ball_rows.push_back(first_row_of(visible(), 202, BALL));
+                });
+    options_screen();
+    // Up on Music stays on Music; Enter twice gives the value back.
+    EXPECT_EQ(music_shown[1], "ON ");
+    EXPECT_EQ(music_shown[2], "OFF");
+    EXPECT_EQ(music_shown[3], "ON ");
+    EXPECT_EQ(music_shown[4], "OFF");
+    EXPECT_EQ(ball_rows[1], 300);
+    EXPECT_EQ(ball_rows[9], 450);
+    EXPECT_EQ(read_bytes("options.dat"), "0\r\n0\r\n1\r\n");
+    EXPECT_EQ(g.music_on, 0);
+    EXPECT_EQ(g.controls_mouse, 0);
+
+    // Saving Mouse applies at once.
+    script_keys({{KEY_DOWN}, {KEY_ENTER}, {KEY_DOWN}, {KEY_DOWN}, {KEY_ENTER}});
+    options_screen();
+    EXPECT_EQ(g.controls_mouse, 1);
+    EXPECT_EQ(read_bytes("options.dat"), "0\r\n1\r\n1\r\n");
+}
+
+TEST(OptionsScreen, EscDropsEveryToggle) {
+    fresh_folder("options-esc");
+    write_options("0", "0", "0");
+    g.music_on = 0;
+    g.controls_mouse = 0;
+    script_keys({{KEY_ENTER}, {KEY_DOWN}, {KEY_ENTER}, {KEY_DOWN}, {KEY_ENTER}, {KEY_ESC}});
+    options_screen();
+    EXPECT_EQ(read_bytes("options.dat"), "0\r\n0\r\n0\r\n");
+    EXPECT_EQ(g.music_on, 0);
+    EXPECT_EQ(g.controls_mouse, 0);
+    EXPECT_FALSE(fs::exists("options.dat.new"));
+
+    // With no file at all, Esc does not make one.
+    fresh_folder("options-esc-none");
+    script_keys({{KEY_ENTER}, {KEY_ESC}});
+    options_screen();
+    EXPECT_FALSE(fs::exists("options.dat"));
+}
+
+TEST(OptionsScreen, SaveStopsAndRestartsTheMenuMusic) {
+    fresh_folder("options-music");
+    write_music_files();
+    write_options("1", "0", "0");
+    g.music_on = 1;
+    stream_open(g.stream_music, "sounds/mus_menu.ogg");
+    stream_play(g.stream_music);
+    const StreamHandle playing = g.stream_music;
+    ASSERT_NE(playing, 0);
+
+    // Music stays ON: the playing menu music goes on, not opened again.
+    script_keys({{KEY_DOWN}, {KEY_DOWN}, {KEY_DOWN}, {KEY_ENTER}});
+    options_screen();
+    EXPECT_EQ(g.stream_music, playing);
+    EXPECT_EQ(g.music_on, 1);
+
+    // OFF silences at once.
+    script_keys({{KEY_ENTER}, {KEY_DOWN}, {KEY_DOWN}, {KEY_DOWN}, {KEY_ENTER}});
+    options_screen();
+    EXPECT_EQ(g.music_on, 0);
+    EXPECT_EQ(g.stream_music, 0);
+    EXPECT_EQ(read_bytes("options.dat"), "0\r\n0\r\n0\r\n");
+
+    // ON again in the same menu visit opens a fresh menu music.
+    script_keys({{KEY_ENTER}, {KEY_DOWN}, {KEY_DOWN}, {KEY_DOWN}, {KEY_ENTER}});
+    options_screen();
+    EXPECT_EQ(g.music_on, 1);
+    EXPECT_NE(g.stream_music, 0);
+    EXPECT_EQ(read_bytes("options.dat"), "1\r\n0\r\n0\r\n");
+    sound_shutdown();
+}
+
+TEST(OptionsScreen, ASaveThatCannotCompleteKeepsTheOldFile) {
+    // The new file cannot be made: the old one stays as it was.
+    fresh_folder("options-blocked");
+    write_options("1", "1", "1");
+    fs::create_directories("options.dat.new");
+    script_keys({{KEY_DOWN}, {KEY_ENTER}, {KEY_DOWN}, {KEY_DOWN}, {KEY_ENTER}});
+    options_screen();
+    EXPECT_EQ(read_bytes("options.dat"), "1\r\n1\r\n1\r\n");
+    EXPECT_EQ(g.controls_mouse, 0);  // applied for this run all the same
+    EXPECT_TRUE(fs::is_directory("options.dat.new"));
+
+    // The new file cannot take the old one's place: nothing is left behind.
+    fresh_folder("options-unreplaceable");
+    fs::create_directories("options.dat");
+    script_keys({{KEY_DOWN}, {KEY_DOWN}, {KEY_DOWN}, {KEY_ENTER}});
+    options_screen();
+    EXPECT_TRUE(fs::is_directory("options.dat"));
+    EXPECT_FALSE(fs::exists("options.dat.new"));
+}
+
+}  // namespace
+}  // namespace valmoren
