@@ -292,6 +292,13 @@ TEST_F(SoundStreams, StartingAgainWhileRunningLeavesPlaybackAlone) {
     stream_play(g.stream_music);
     run_frame();
     EXPECT_TRUE(mixer_is_playing(g.stream_music));
+
+    // A device closed behind the sound layer's back (the test harness resetting
+    // the platform) is opened again by the next stream open.
+    headless_reset();
+    stream_open(g.stream_fx, "boom.wav");
+    EXPECT_TRUE(headless_audio_is_open());
+    EXPECT_TRUE(mixer_is_playing(g.stream_music));
 }
 
 // What comes out of the device, by content.

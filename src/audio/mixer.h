@@ -11,7 +11,7 @@ namespace valmoren {
 
 constexpr int MIX_RATE = 44100;     // device rate, Hz; output is 16-bit stereo
 constexpr int MIX_CHANNELS = 32;    // streams that can sound at once
-constexpr int MIX_STREAMS_MAX = 64; // streams that can be open at once
+constexpr int MIX_STREAMS_MAX = 255; // streams that can be open at once
 
 // Opens a sound file (Ogg Vorbis or WAV, told by content) as a stream, not
 // playing. Gives 0 when the file is missing, unreadable or not playable, or

@@ -11,15 +11,17 @@ namespace valmoren {
 
 namespace {
 
-// The audio device is open and pulling from the mixer.
+// The audio device has been opened and not shut down since.
 bool sound_running = false;
 
 }  // namespace
 
-// Called by stream_open before every stream it opens. Opens the audio device
-// the first time; later calls leave the device and the streams as they are.
+// Called by stream_open before every stream it opens. The first call opens the
+// audio device; later calls hand the backend the same mixer again, which an
+// open device takes without a pause, leaving the streams and their playback
+// as they are (and a device the test harness has reset is opened anew).
 void sound_init() {
-    if (g.music_on != 1 || sound_running) return;
+    if (g.music_on != 1) return;
     if (!backend_audio_open(mixer_mix)) {
         // The one failure the game reports. At this point the logo screen is
         // drawing straight onto the visible page, where the text shows at once.
