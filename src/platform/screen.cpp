@@ -194,8 +194,10 @@ void put(double x, double y, const Image& img, int mode, int level) {
                 const uint32_t sp = *s;
                 if ((sp & 0xFFFFFF) == KEY_COLOUR) continue;
                 const uint32_t dp = *d;
-                const uint32_t rb = ((((sp & 0xFF00FF) - (dp & 0xFF00FF)) * a >> 8) + dp) & 0xFF00FF;
-                const uint32_t g = ((((sp & 0xFF00) - (dp & 0xFF00)) * a >> 8) + dp) & 0xFF00;
+                const uint32_t drb = dp & 0xFF00FF;
+                const uint32_t dg = dp & 0xFF00;
+                const uint32_t rb = ((((sp & 0xFF00FF) - drb) * a >> 8) + drb) & 0xFF00FF;
+                const uint32_t g = ((((sp & 0xFF00) - dg) * a >> 8) + dg) & 0xFF00;
                 *d = rb | g;
             }
         }

@@ -1,0 +1,168 @@
+// Numbered text files: line ends, items, exact bytes written, and files that
+// are missing, huge, binary or not open.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/headless/headless.h"
+#include "platform/textfile.h"
+
+using namespace valmoren;
+
+namespace {
+
+void write_bytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> all_lines(const std::string& bytes, int count) {
+    write_bytes("lines.txt", bytes);
+    const int n = free_file_number();
+    open_file("lines.txt", FILE_INPUT, n);
+    std::vector<std::string> out;
+    for (int i = 0; i < count; ++i) {
+        std::string line = "junk";
+        read_line(n, line);
+        out.push_back(line);
+    }
+    close_file(n);
+    return out;
+}
+
+std::vector<std::string> all_items(const std::string& bytes, int count) {
+    write_bytes("items.txt", bytes);
+    const int n = free_file_number();
+    open_file("items.txt", FILE_INPUT, n);
+    std::vector<std::string> out;
+    for (int i = 0; i < count; ++i) {
+        std::string item = "junk";
+        read_item(n, item);
+        out.push_back(item);
+    }
+    close_file(n);
+    return out;
+}
+
+using Texts = std::vector<std::string>;
+
+}  // namespace
+
+class TextFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        headless_reset();
+        close_file(0);
+        headless_enter_temp_folder("textfile");
+    }
+    void TearDown() override { close_file(0); }
+};
+
+TEST_F(TextFileTest, LineEndsOfEveryKind) {
+    EXPECT_EQ(all_lines("a\r\nb\nc\rd", 5), (Texts{"a", "b", "c", "d", ""}));
+    EXPECT_EQ(all_lines("\r\n\n\r\r\nx", 5), (Texts{"", "", "", "", "x"}));
+    EXPECT_EQ(all_lines("one\n\rtwo", 3), (Texts{"one", "", "two"}));  // LF CR is two line ends
+    EXPECT_EQ(all_lines("", 2), (Texts{"", ""}));
+    EXPECT_EQ(all_lines("1\r\n0\r\n1\r\n", 4), (Texts{"1", "0", "1", ""}));
+}
+
+TEST_F(TextFileTest, LongLinesAndBinaryBytes) {
+    std::string huge(100 * 1024, 'x');
+    huge[70000] = 'y';
+    EXPECT_EQ(all_lines(huge + "\r\nend", 3), (Texts{huge, "end", ""}));
+
+    const std::string binary("\0\x01\xff\x7f\"\t,", 7);
+    EXPECT_EQ(all_lines(binary + "\n" + binary, 2), (Texts{binary, binary}));
+}
+
+TEST_F(TextFileTest, ItemsFollowTheCommaRules) {
+    EXPECT_EQ(all_items("a, b", 3), (Texts{"a", "b", ""}));
+    EXPECT_EQ(all_items("  \tone two ,three\r\nfour", 4), (Texts{"one two ", "three", "four", ""}));
+    EXPECT_EQ(all_items("\"x, y z\"  , next", 2), (Texts{"x, y z", "next"}));
+    EXPECT_EQ(all_items("ab\"cd\",e", 2), (Texts{"ab\"cd\"", "e"}));  // a quote inside is plain
+    EXPECT_EQ(all_items("\"over\r\ntwo\",z", 2), (Texts{"over\r\ntwo", "z"}));
+    EXPECT_EQ(all_items("\"never closed", 2), (Texts{"never closed", ""}));
+    EXPECT_EQ(all_items(",,x", 3), (Texts{"", "", "x"}));
+    EXPECT_EQ(all_items("1\r\n\r\n2", 3), (Texts{"1", "", "2"}));  // an empty line is an empty item
+
+    // At most 4096 characters are kept, but the whole item is consumed.
+    const Texts long_items = all_items(std::string(6000, 'q') + ",after", 2);
+    EXPECT_EQ(long_items[0], std::string(MAX_ITEM_LENGTH, 'q'));
+    EXPECT_EQ(long_items[1], "after");
+}
+
+TEST_F(TextFileTest, WrittenBytesAreExact) {
+    const int n = free_file_number();
+    ASSERT_EQ(open_file("score.dat", FILE_OUTPUT, n), 0);
+    write_number(n, 1234, true);
+    close_file(n);
+    EXPECT_EQ(file_bytes("score.dat"), std::string("\x20\x31\x32\x33\x34\x0D\x0A"));
+
+    ASSERT_EQ(open_file("score.dat", FILE_APPEND, n), 0);
+    write_text(n, "***", true);
+    write_number(n, -7, false);
+    write_number(n, 0, false);
+    write_text(n, "", true);
+    EXPECT_TRUE(file_ok(n));
+    close_file(n);
+    EXPECT_EQ(file_bytes("score.dat"), std::string(" 1234\r\n***\r\n-7 0\r\n"));
+
+    ASSERT_EQ(open_file("score.dat", FILE_OUTPUT, n), 0);  // output empties the file
+    close_file(n);
+    EXPECT_EQ(file_bytes("score.dat"), "");
+
+    ASSERT_EQ(open_file("fresh.dat", FILE_APPEND, n), 0);  // append creates a missing file
+    write_text(n, "1", true);
+    close_file(n);
+    EXPECT_EQ(file_bytes("fresh.dat"), "1\r\n");
+}
+
+TEST_F(TextFileTest, NumbersAndFailuresAreHarmless) {
+    EXPECT_EQ(free_file_number(), 1);
+    write_bytes("a.txt", "x");
+    ASSERT_EQ(open_file("a.txt", FILE_INPUT, 1), 0);
+    ASSERT_EQ(open_file("b.txt", FILE_OUTPUT, 3), 0);
+    EXPECT_EQ(free_file_number(), 2);
+    close_file(1);
+    EXPECT_EQ(free_file_number(), 1);
+    close_file(0);
+    EXPECT_EQ(free_file_number(), 1);
+    EXPECT_FALSE(file_ok(3));
+
+    // A missing file, an unopened number and numbers out of range read empty.
+    EXPECT_NE(open_file("missing.dat", FILE_INPUT, 5), 0);
+    for (int n : {5, 6, 0, -1, 255, 100000}) {
+        std::string text = "junk";
+        read_line(n, text);
+        EXPECT_EQ(text, "") << n;
+        text = "junk";
+        read_item(n, text);
+        EXPECT_EQ(text, "") << n;
+        write_text(n, "lost", true);
+        write_number(n, 1, true);
+        EXPECT_FALSE(file_ok(n));
+    }
+    close_file(5);
+    close_file(255);
+    EXPECT_NE(open_file("a.txt", FILE_INPUT, 255), 0);
+    EXPECT_NE(open_file("no/such/folder/x.dat", FILE_OUTPUT, 2), 0);
+    write_text(2, "lost", true);
+
+    // Reading a file opened for writing gives nothing; writing to an input file is ignored.
+    ASSERT_EQ(open_file("a.txt", FILE_INPUT, 1), 0);
+    write_text(1, "no", true);
+    std::string line;
+    read_line(1, line);
+    EXPECT_EQ(line, "x");
+    EXPECT_EQ(file_bytes("a.txt"), "x");
+
+    EXPECT_TRUE(texts_equal("1", "1"));
+    EXPECT_FALSE(texts_equal("1", "1 "));
+    EXPECT_FALSE(texts_equal(std::string("a\0b", 3), "a"));
+}
