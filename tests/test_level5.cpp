@@ -1,0 +1,122 @@
+// A scripted mouse player wins level 5 through its seven phases and finale;
+// the victory needs two key presses, appends the score log and ends the
+// program with status 0. The log's exact bytes are checked.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "flow/game_state.h"
+#include "flow/runner.h"
+#include "play_support.h"
+
+using namespace valmoren;
+using namespace valmoren::testing_support;
+
+namespace {
+
+std::string read_file(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d-%02d-%04d", t.tm_mon + 1, t.tm_mday, t.tm_year + 1900);
+    return text;
+}
+
+// Object box sizes the crosshair is tested against, by kind.
+void box_of(int32_t kind, int32_t& w, int32_t& h) {
+    w = kind == 1 ? 20 : kind == 2 ? 60 : 32;
+    h = kind == 1 ? 60 : kind == 2 ? 61 : 27;
+}
+
+struct Gunner {
+    int key_waits = 0;
+
+    // Puts the crosshair's hot spot where the lowest object that can still be
+    // stopped will be when the shot is tested (two frames from now), and
+    // keeps the charge in its firing range by letting go now and then.
+    void operator()() {
+        if (headless_waiting_for_key()) {
+            ++key_waits;
+            headless_tap(KEY_ENTER);
+            return;
+        }
+        const FallingObject* target = nullptr;
+        for (int i = 0; i <= g.last_spawned && i < static_cast<int>(g.objects.size()); ++i) {
+            const FallingObject& o = g.objects[static_cast<size_t>(i)];
+            if (o.alive <= 0 || o.kind < 1 || o.kind > 3) continue;
+            if (o.y + 4 * o.dy > 455) continue;  // too late to stop
+            if (target == nullptr || o.y > target->y) target = &o;
+        }
+        int32_t x = 320, y = 240;
+        if (target != nullptr) {
+            int32_t w = 0, h = 0;
+            box_of(target->kind, w, h);
+            x = target->x + w / 2 - 16;
+            y = target->y + 2 * target->dy + h / 2 - 16;
+        }
+        const int32_t buttons = g.thrust > 4.5 ? 0 : 1;
+        headless_set_mouse(x, y, buttons);
+    }
+};
+
+}  // namespace
+
+TEST(Level5, ScriptedGunnerWinsAndTheScoreIsLogged) {
+    fresh_game("level5_win");
+    link_game_data();
+    g.score = 1000;
+    g.energy = 100;
+    Gunner gunner;
+    headless_set_player(std::ref(gunner));
+    level_setup(5);
+    EXPECT_EQ(g.score, 1100);  // the energy left from level 4
+    EXPECT_EQ(g.energy, 240);
+    EXPECT_EQ(g.controls_mouse, 1);
+
+    gunner.key_waits = 0;
+    int16_t lowest_energy = g.energy;
+    int won_frames = 0;
+    const int status = headless_run_program([&] {
+        for (long frame = 0; frame < 20000; ++frame) {
+            const FrameOutcome outcome = level_frame();
+            if (g.energy < lowest_energy) lowest_energy = g.energy;
+            if (outcome == LEVEL_WON) {
+                ++won_frames;
+                victory();
+            }
+            if (outcome != LEVEL_GOES_ON) return;
+        }
+    });
+    headless_set_player(nullptr);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(won_frames, 1);
+    EXPECT_EQ(g.fall_speed, 13);  // seven phases
+    EXPECT_GT(lowest_energy, 0);
+    EXPECT_GE(gunner.key_waits, 2);  // two key presses after the victory pictures
+    EXPECT_GT(g.score, 1100);
+
+    std::ostringstream expected;
+    expected << today() << "\r\n " << g.score << "\r\n***\r\n";
+    EXPECT_EQ(read_file("score.dat"), expected.str());
+}
+
+TEST(ScoreLog, RecordsAppendWithSignedScores) {
+    fresh_game("score_log");
+    g.score = 1234;
+    append_score_log();
+    g.score = static_cast<int16_t>(32767 + 40);  // wrapped below zero
+    append_score_log();
+    const std::string d = today();
+    EXPECT_EQ(read_file("score.dat"), d + "\r\n 1234\r\n***\r\n" + d + "\r\n-32729\r\n***\r\n");
+    EXPECT_EQ(d.size(), 10u);
+}
