@@ -128,9 +128,9 @@ Song song_logo() {
     s.patterns = {
         {3, "Fmaj7 - Gsus4 G Cadd9 -",
          {{PAD, "* - - - - - - - * - - - * - - - . . . . . . . ."},
-          {BELL, "F4 A4 C5 E5 F5 A5 C6 E6 | G5 C6 D6 G6 B5 D6 G6 B6 | C6 G6 E6 . . . . ."},
+          {BELL, "F4~ A4~ C5~ E5~ F5 A5 C6 E6 | G5 C6 D6 G6 B5! D6! G6! B6! | C6! G6 E6 . . . . ."},
           {BRASS, rests(16) + "* - - - - . . ."},
-          {BASS, "F2 - - - - - - - G2 - - - - - - - C2 - - - - - - -"},
+          {BASS, ". . . . F2~ - - - G2 - - - - - - - C2! - - - - - - -"},
           {CRASH, ". . x"},
           {KICK, rests(8) + "X . . . . . . ."}}},
     };
@@ -373,7 +373,7 @@ Song song_level4() {
     s.peak_db = MUSIC_PEAK_DB;
     Voice pulse = bass_pluck(45);
     pulse.wave = Wave::Square;
-    pulse.gain = 0.12f;
+    pulse.gain = 0.16f;
     pulse.cutoff = 1.5f;
     pulse.cutoff_env = 3.0f;
     pulse.decay = 0.1f;
@@ -382,7 +382,7 @@ Song song_level4() {
     lead.wave = Wave::Triangle;
     lead.gain = 0.3f;
     lead.vibrato = 0.2f;
-    s.voices = {pulse, pad(48, 1.5f), lead, drum(Drum::Kick, 0.55f), drum(Drum::Tick, 0.22f, 0.3f),
+    s.voices = {pulse, pad(48, 1.5f), lead, drum(Drum::Kick, 0.55f), drum(Drum::Tick, 0.45f, 0.3f, 0.2f),
                 sub_bass(33)};
     const std::string pulses = rep("1 1 1 1 1 1 1 1 1 1 1 1 8 1 5 1", 4);
     const std::string pads = rep("* - - - - - - -", 4);
