@@ -580,7 +580,7 @@ void write_sounds(const std::string& dir) {
         }
     }
     // Each piece is independent of the others: render and encode them on two
-    // workers, longest first, and write every file from its own worker.
+    // workers, each writing the files of the pieces it played.
     std::vector<int> results(songs.size(), 1);
     auto work = [&](size_t first) {
         for (size_t k = first; k < songs.size(); k += 2) {
