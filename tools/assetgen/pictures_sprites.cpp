@@ -321,25 +321,47 @@ Canvas enemy_craft() {
     return c;
 }
 
-// A burnt-out wreck tumbling down: broken hull, open fires.
+// A burnt-out wreck tumbling down: a hull snapped off behind its wing, tilted,
+// with fire and smoke pouring from the break.
 Canvas wreck() {
     Canvas c(47, 54);
-    poly_part(c, {{9, 3}, {30, 1}, {35, 9}, {44, 14}, {41, 22}, {38, 36}, {30, 40}, {27, 52}, {20, 47},
-                  {14, 50}, {12, 37}, {3, 30}, {8, 20}, {4, 12}},
-              pal::ASH);
-    poly_part(c, {{30, 1}, {35, 9}, {29, 12}, {26, 5}}, pal::STEEL, 1);
-    draw_line(c, 12, 12, 22, 22, INK);
-    draw_line(c, 22, 22, 20, 34, INK);
-    draw_line(c, 30, 18, 36, 30, INK);
-    draw_line(c, 10, 28, 17, 30, INK);
-    for (int y = 8; y < 40; y += 7) draw_line(c, 13, y, 33, y + 3, pal::ASH.shade);
-    const struct { double x, y, r; } fires[] = {{18, 26, 3.5}, {33, 14, 2.5}, {25, 42, 2.5}};
-    for (const auto& f : fires) {
+    const double ang = 24, ox = 25, oy = 29;
+    auto grow = [](std::vector<Pt> pts) {
+        for (Pt& p : pts) p = {p.x * 1.3, p.y * 1.3};
+        return pts;
+    };
+    auto part = [&](const std::vector<Pt>& model, const Ramp& r, int base) {
         Mask mk(47, 54);
-        mask_ellipse(mk, f.x, f.y, f.r, f.r);
-        paint_sphere(c, mk, f.x + 1, f.y + 1, f.r + 0.5, pal::FIRE, 0.5);
+        mask_polygon(mk, transform(grow(model), ang, ox, oy));
+        paint_part(c, mk, r, base);
+    };
+    // Smoke puffs trailing up from the break.
+    const struct { double x, y, r; } smoke[] = {{11, 7, 5.5}, {5, 13, 4}, {18, 4, 3.5}};
+    for (const auto& s : smoke) {
+        Mask mk(47, 54);
+        mask_ellipse(mk, s.x, s.y, s.r, s.r);
+        paint_sphere(c, mk, s.x, s.y, s.r + 0.5, pal::ASH, -0.1);
     }
-    fill_rect(c, 6, 14, 3, 3, pal::RED.mid);
+    // The one wing left, bent, and the broken hull, nose down.
+    part({{-4, -2}, {-17, 8}, {-16, 13}, {-4, 8}}, pal::ASH, 2);
+    part({{4, -6}, {13, -1}, {11, 3}, {4, 2}}, pal::ASH, 1);
+    part({{-6, -12}, {-3, -15}, {0, -11}, {3, -16}, {6, -12}, {6.5, 12}, {3, 21}, {0, 23.5}, {-3, 21}, {-6.5, 12}},
+         pal::STEEL, 2);
+    // Scorch marks and a dead window.
+    Mask scorch(47, 54);
+    mask_polygon(scorch, transform(grow({{-6, -12}, {6, -12}, {6, -4}, {1, -7}, {-6, -2}}), ang, ox, oy));
+    paint_flat(c, scorch, pal::ASH.shade);
+    Mask win(47, 54);
+    mask_polygon(win, transform(grow(ellipse_points(0, 12, 2, 3, 12)), ang, ox, oy));
+    paint_flat(c, win, pal::CYAN.shade);
+    // Fire at the break.
+    const Pt br = transform(grow({{0, -13}}), ang, ox, oy)[0];
+    for (int y = 0; y < 54; ++y)
+        for (int x = 0; x < 47; ++x) {
+            const double dx = x + 0.5 - br.x, dy = y + 0.5 - br.y;
+            const double d = std::sqrt(dx * dx + dy * dy * 0.7) + 2.2 * value_noise(x * 0.6, y * 0.6, 0x3F1);
+            if (d < 7.5) c.set(x, y, pal::FIRE.tone(d < 2.8 ? 4 : d < 4.5 ? 3 : d < 6 ? 2 : 1));
+        }
     outline(c);
     return c;
 }
@@ -352,8 +374,8 @@ Canvas rocket(bool burning) {
     Mask legs(21, 45);
     mask_line(legs, 6, 31, 2.5, 43.5, 1.6);
     mask_line(legs, 15, 31, 18.5, 43.5, 1.6);
-    mask_rect(legs, 1, 43, 4, 2);
-    mask_rect(legs, 16, 43, 4, 2);
+    mask_rect(legs, 2, 43, 3, 2);
+    mask_rect(legs, 16, 43, 3, 2);
     paint_part(c, legs, pal::ASH, 3);
     // Fins.
     poly_part(c, sym({{6, 24}, {1.5, 32}, {1.5, 37}, {6, 33}}, cx), pal::RED);
