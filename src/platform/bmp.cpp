@@ -16,7 +16,7 @@ enum BmpResult : int { BMP_OK = 0, BMP_UNSUPPORTED = 1, BMP_NO_FILE = 2, BMP_BAD
 
 constexpr size_t HEADERS_SIZE = 54;  // 14-byte file header + 40-byte information header
 // A picture this large is only believed when the file really holds all its rows.
-constexpr unsigned long long LARGE_PICTURE = 4u << 20;
+constexpr unsigned long long LARGE_PICTURE = 1u << 20;
 // No picture the game could use comes near this; refused outright.
 constexpr unsigned long long HUGE_PICTURE = 64u << 20;
 

@@ -7,7 +7,14 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/headless/headless.h"
 #include "platform/textfile.h"
+
+// The headless backend stands in for the window: pages, clock and no player.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    valmoren::headless_reset();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace valmoren;
