@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "platform/backend.h"
@@ -120,6 +123,25 @@ void draw_page() {
     SDL_RenderPresent(win.renderer);
 }
 
+// Pacing diagnostics of this backend, not of the game: when VALMOREN_FRAME_LOG
+// names a file, every present appends "<monotonic seconds> <pixel at 0,0>
+// <pixel at 320,200>" so a measuring script can time frames and spot the logo.
+void log_present(const uint32_t* pixels) {
+    static std::FILE* log = nullptr;
+    static bool looked = false;
+    if (!looked) {
+        looked = true;
+        const char* path = std::getenv("VALMOREN_FRAME_LOG");
+        if (path && *path) log = std::fopen(path, "a");
+    }
+    if (!log) return;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::fprintf(log, "%lld.%09ld %06x %06x\n", static_cast<long long>(now.tv_sec), now.tv_nsec,
+                 pixels[0] & 0xFFFFFFu, pixels[200 * SCREEN_W + 320] & 0xFFFFFFu);
+    std::fflush(log);
+}
+
 void update_cursor() {
     SDL_ShowCursor(win.mouse_visible ? SDL_ENABLE : SDL_DISABLE);
 }
@@ -177,6 +199,7 @@ void backend_present(const uint32_t* pixels) {
     win.have_page = true;
     SDL_UpdateTexture(win.page, nullptr, win.last_page, SCREEN_W * 4);
     draw_page();
+    log_present(pixels);
 }
 
 void backend_pump_events() {

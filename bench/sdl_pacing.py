@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+# sdl_pacing.py -- figures of the real game in a real window under Xvfb: time
+# from program start to the first logo frame, the mean and spread of 600
+# level-1 frame intervals, and the game's peak resident memory.
+# Usage: sdl_pacing.py <run folder> [frames]. Prints the figures; when Xvfb or
+# xdotool is missing it says so and ends with status 0 (nothing to measure).
+import math
+import os
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "xvfb"))
+import xsession  # noqa: E402
+import window_test  # noqa: E402
+
+TARGET = 1.0 / 60.0
+
+
+def interval_figures(times):
+    """Mean and standard deviation (seconds) of the gaps between the times,
+    and how many gaps are longer than one and a half frames."""
+    gaps = [b - a for a, b in zip(times, times[1:])]
+    mean = sum(gaps) / len(gaps)
+    deviation = math.sqrt(sum((g - mean) ** 2 for g in gaps) / len(gaps))
+    late = sum(1 for g in gaps if g > 1.5 * TARGET)
+    return mean, deviation, late
+
+
+def first_logo_frames(entries):
+    """Times of the first white logo-screen present and of the first present
+    in which the logo shows at the centre of the screen (None when missing)."""
+    white = shown = None
+    for t, corner, centre in entries:
+        if corner == 0xFFFFFF and white is None:
+            white = t
+        if corner == 0xFFFFFF and centre != 0xFFFFFF:
+            shown = t
+            break
+    return white, shown
+
+
+def measure(run_folder, frames, screenshot=None, launcher=()):
+    server = xsession.XServer(launcher=launcher)
+    game = xsession.Game(server, run_folder, launcher=launcher)
+    figures = {}
+    try:
+        if game.find_window() is None:
+            raise RuntimeError("the game's window did not appear")
+        pictures = {n: xsession.read_bmp(os.path.join(run_folder, "img", n + ".bmp"))
+                    for n in ["l1", "ball", "start", "options", "credits", "exit"]}
+        problem = window_test.poll(game, window_test.menu_problem, 8.0, 30.0, pictures)
+        if problem:
+            raise RuntimeError("menu: " + problem)
+        if not game.start_first_level():
+            raise RuntimeError("the story slides did not come up")
+        # The closing wipe (at most 5 s) and the 3-second get-ready overlay.
+        time.sleep(9.0)
+        first = len(game.presents())
+        deadline = time.monotonic() + 60.0
+        while len(game.presents()) < first + frames + 1:
+            if time.monotonic() > deadline or game.proc.poll() is not None:
+                raise RuntimeError("the level did not show enough frames")
+            time.sleep(0.2)
+        if screenshot:
+            game.save_png(screenshot)
+        figures["peak_kb"] = game.peak_memory_kb()
+        game.ask_to_close()
+        figures["status"] = game.wait_end()
+        entries = game.presents()
+        white, shown = first_logo_frames(entries)
+        figures["start_to_logo"] = None if white is None else white - game.started
+        figures["start_to_logo_shown"] = None if shown is None else shown - game.started
+        figures["mean"], figures["deviation"], figures["late"] = interval_figures(
+            [t for t, _, _ in entries[first:first + frames + 1]])
+    finally:
+        game.finish()
+        server.stop()
+    return figures
+
+
+def main():
+    if len(sys.argv) not in (2, 3):
+        print("usage: sdl_pacing.py <run folder> [frames]")
+        return 1
+    run_folder = os.path.abspath(sys.argv[1])
+    frames = int(sys.argv[2]) if len(sys.argv) == 3 else 600
+    missing = xsession.missing_tools()
+    if missing:
+        print("real-window figures skipped: not installed:", ", ".join(missing))
+        return 0
+    launcher = os.environ.get("VALMOREN_PACING_LAUNCHER", "").split()
+    f = measure(run_folder, frames, os.environ.get("VALMOREN_PACING_SHOT"), launcher)
+    ms = 1000.0
+    print("Real window under Xvfb (SDL backend):")
+    if f["start_to_logo"] is not None:
+        print(f"  program start to first logo frame: {f['start_to_logo'] * ms:.0f} ms"
+              f" (logo first visible: {f['start_to_logo_shown'] * ms:.0f} ms)")
+    else:
+        print("  program start to first logo frame: not seen")
+    off = (f["mean"] / TARGET - 1.0) * 100.0
+    print(f"  level-1 frame interval over {frames} frames: mean {f['mean'] * ms:.3f} ms"
+          f" ({off:+.2f} % of 1/60 s), deviation {f['deviation'] * ms:.3f} ms,"
+          f" {f['late']} frames over 25 ms")
+    print(f"    target: mean within 1 % of 16.667 ms, deviation under 0.5 ms:"
+          f" {'met' if abs(off) < 1.0 and f['deviation'] < 0.0005 else 'MISSED'}")
+    peak = f["peak_kb"]
+    print(f"  peak resident memory: {peak / 1024.0:.1f} MiB" if peak else
+          "  peak resident memory: not read")
+    if f["status"] != 0:
+        print(f"  (the game ended with status {f['status']} on closing its window)")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
