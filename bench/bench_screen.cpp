@@ -96,18 +96,22 @@ void BM_BusyFrame(benchmark::State& state) {
     headless_reset();
     const Image tile = test_picture(200, 200);
     const Image sprite = test_picture(32, 32);
-    int scroll = 0;
+    int scroll = 0, scroll2 = 0;
     run_in_page_copies(state, [&] {
         clear();
-        // Far layer: exclusive-or tiles; near layer: transparent tiles, faster.
-        for (int i = 0; i < 34; ++i) put((i % 7) * 100 - scroll % 100, (i / 7) * 100 - 50, tile, PUT_XOR);
-        for (int i = 0; i < 34; ++i)
-            put((i % 7) * 100 - (2 * scroll) % 100, (i / 7) * 100 - 80, tile, PUT_TRANSPARENT);
+        // The scrolling two-layer star field: 32 exclusive-or tiles of the far
+        // layer and 36 transparent tiles of the near one, most of them wholly
+        // or partly off the screen.
+        scroll = scroll + 2 > 800 ? 0 : scroll + 2;
+        for (int r = 0; r < 8; ++r)
+            for (int c = 0; c < 4; ++c) put(200 * c, scroll - 800 + 200 * r, tile, PUT_XOR);
+        scroll2 = scroll2 + 4 > 1000 ? 0 : scroll2 + 4;
+        for (int r = 0; r < 9; ++r)
+            for (int c = 0; c < 4; ++c) put(200 * c + 2, scroll2 - 1000 + 200 * r, tile, PUT_TRANSPARENT);
         for (int i = 0; i < 30; ++i) put((i * 97) % 620, (i * 61) % 460, sprite, PUT_TRANSPARENT);
         locate(1, 1);
         print_text(" Energy: 240  Score: 12345  Time: 101  FPS: 60", END_NONE);
         show_frame();
-        ++scroll;
     });
 }
 BENCHMARK(BM_BusyFrame);
