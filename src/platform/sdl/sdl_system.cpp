@@ -2,9 +2,11 @@
 // end of program on SDL.
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "platform/backend.h"
 
@@ -29,14 +31,20 @@ void audio_callback(void*, Uint8* stream, int len) {
     else SDL_memset(stream, 0, static_cast<size_t>(len));
 }
 
-// Sleeps until the clock reaches `until`: coarse sleeps while far, then spins,
-// keeping the window responsive.
+// Sleeps until the clock reaches `until`, keeping the window responsive: real
+// sleeps (in slices, so events keep flowing) while more than half a
+// millisecond is left, then a short spin. Spinning longer would cost the game
+// its share of a busy processor, and with it whole frames.
 void sleep_until(double until) {
     for (;;) {
         backend_pump_events();
         const double left = until - clock_now();
         if (left <= 0) return;
-        if (left > 0.003) SDL_Delay(static_cast<Uint32>((left - 0.002) * 1000.0));
+        if (left > 0.0005) {
+            const double nap = std::min(left - 0.0004, 0.01);
+            timespec ts{0, static_cast<long>(nap * 1e9)};
+            nanosleep(&ts, nullptr);
+        }
     }
 }
 

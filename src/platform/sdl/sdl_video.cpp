@@ -28,7 +28,9 @@ struct Window {
     bool full_screen = false;
     bool mouse_visible = true;
     SDL_Rect dest{0, 0, SCREEN_W, SCREEN_H};  // where the picture sits, in output pixels
-    uint32_t last_page[SCREEN_W * SCREEN_H] = {};
+    // The visible page has been handed over by backend_present and is not
+    // yet on the screen; it is read as it stands when it is shown.
+    bool pending = false;
     bool have_page = false;
     std::string caption;  // set before the window opens, applied when it does
 };
@@ -142,6 +144,17 @@ void log_present(const uint32_t* pixels) {
     std::fflush(log);
 }
 
+// Puts the visible page onto the screen when it has been handed over.
+void show_pending_page() {
+    if (!win.pending) return;
+    win.pending = false;
+    const uint32_t* pixels = page_pixels(visible_page());
+    SDL_UpdateTexture(win.page, nullptr, pixels, SCREEN_W * 4);
+    win.have_page = true;
+    draw_page();
+    log_present(pixels);
+}
+
 void update_cursor() {
     SDL_ShowCursor(win.mouse_visible ? SDL_ENABLE : SDL_DISABLE);
 }
@@ -193,16 +206,18 @@ void backend_set_caption(const std::string& text) {
     if (win.window) SDL_SetWindowTitle(win.window, win.caption.c_str());
 }
 
-void backend_present(const uint32_t* pixels) {
+void backend_present(const uint32_t*) {
     if (!win.window || !win.page) return;
-    std::memcpy(win.last_page, pixels, sizeof(win.last_page));
-    win.have_page = true;
-    SDL_UpdateTexture(win.page, nullptr, win.last_page, SCREEN_W * 4);
-    draw_page();
-    log_present(pixels);
+    // The page goes to the screen at the next event pump, which every wait
+    // reaches at once (the retrace wait, sleeps, key and mouse reads, busy
+    // waits on the clock). Showing a page takes a millisecond or more; done
+    // here it would fall between the end of one paced frame and the start of
+    // the next, and every level frame would last 1/60 s plus that time.
+    win.pending = true;
 }
 
 void backend_pump_events() {
+    show_pending_page();
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         switch (e.type) {
