@@ -20,6 +20,7 @@ build: deps
 
 bench: build
 	$(BUILD)/bench/valmoren_bench
+	python3 bench/sdl_pacing.py $(BUILD)/game
 
 sheet: build
 	cmake --build $(BUILD) --target sheet

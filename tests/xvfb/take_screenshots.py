@@ -35,12 +35,16 @@ def main():
             return 1
         game.save_png(os.path.join(out, "menu.png"))
         game.press("Return")  # Start: the first story slide
-        time.sleep(1.5)
+        if not game.wait_still():
+            print("the first story slide did not come up")
+            return 1
         game.save_png(os.path.join(out, "story.png"))
         game.press("Return")  # the second slide
-        time.sleep(1.5)
-        game.press("Return")  # the get-ready overlay, then level 1
-        time.sleep(6.5)
+        if not game.wait_still():
+            print("the second story slide did not come up")
+            return 1
+        game.press("Return")  # the closing wipe, the get-ready overlay, then level 1
+        time.sleep(12.0)
         game.save_png(os.path.join(out, "level1.png"))
         game.ask_to_close()
         status = game.wait_end()
