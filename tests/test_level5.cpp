@@ -12,6 +12,7 @@
 #include "flow/game_state.h"
 #include "flow/runner.h"
 #include "play_support.h"
+#include "players.h"
 
 using namespace valmoren;
 using namespace valmoren::testing_support;
@@ -32,40 +33,12 @@ std::string today() {
     return text;
 }
 
-// Object box sizes the crosshair is tested against, by kind.
-void box_of(int32_t kind, int32_t& w, int32_t& h) {
-    w = kind == 1 ? 20 : kind == 2 ? 60 : 32;
-    h = kind == 1 ? 60 : kind == 2 ? 61 : 27;
-}
-
+// The shared gunner, counting the key waits it answers.
 struct Gunner {
     int key_waits = 0;
-
-    // Puts the crosshair's hot spot where the lowest object that can still be
-    // stopped will be when the shot is tested (two frames from now), and
-    // keeps the charge in its firing range by letting go now and then.
     void operator()() {
-        if (headless_waiting_for_key()) {
-            ++key_waits;
-            headless_tap(KEY_ENTER);
-            return;
-        }
-        const FallingObject* target = nullptr;
-        for (int i = 0; i <= g.last_spawned && i < static_cast<int>(g.objects.size()); ++i) {
-            const FallingObject& o = g.objects[static_cast<size_t>(i)];
-            if (o.alive <= 0 || o.kind < 1 || o.kind > 3) continue;
-            if (o.y + 4 * o.dy > 455) continue;  // too late to stop
-            if (target == nullptr || o.y > target->y) target = &o;
-        }
-        int32_t x = 320, y = 240;
-        if (target != nullptr) {
-            int32_t w = 0, h = 0;
-            box_of(target->kind, w, h);
-            x = target->x + w / 2 - 16;
-            y = target->y + 2 * target->dy + h / 2 - 16;
-        }
-        const int32_t buttons = g.thrust > 4.5 ? 0 : 1;
-        headless_set_mouse(x, y, buttons);
+        if (headless_waiting_for_key()) ++key_waits;
+        players::gunner();
     }
 };
 
