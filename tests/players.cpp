@@ -539,6 +539,7 @@ void whole_game() {
         if (g.level > run.highest_level) run.highest_level = g.level;
         if (g.energy < run.lowest_energy) run.lowest_energy = g.energy;
         ++run.frames_in_level;
+        if (g.level >= 1 && g.level <= 5) ++run.frames_by_level[g.level];
         if (g.level != run.level_seen) {
             run.level_seen = g.level;
             run.frames_in_level = 0;

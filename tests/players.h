@@ -46,6 +46,7 @@ struct GameRun {
     long level_budget = 0;      // frames allowed in one level before giving up (0: no limit)
     long frames_in_level = 0;   // frames seen since the level last changed
     int8_t level_seen = 0;      // the level of the last frame seen
+    long frames_by_level[6] = {};  // shown frames seen in each level (1..5)
     int8_t highest_level = 0;   // the highest level whose frames were played
     int16_t lowest_energy = 240;
     bool lost = false;          // a game-over question came up

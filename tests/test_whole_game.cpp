@@ -38,7 +38,7 @@ std::string today() {
 // A fresh program in a fresh working folder, the whole-game player installed
 // with a budget of frames per level, so a level that cannot be won ends in the
 // menu's Exit instead of running for ever.
-int play_whole_game(const std::string& folder, bool with_data) {
+int play_whole_game(const std::string& folder, bool with_data, long level_budget) {
     g = GameState{};
     headless_reset();
     headless_enter_temp_folder(folder);
@@ -52,7 +52,7 @@ int play_whole_game(const std::string& folder, bool with_data) {
         std::ofstream("options.dat", std::ios::binary) << "1\r\n0\r\n0\r\n";
     }
     players::run = players::GameRun{};
-    players::run.level_budget = 30000;
+    players::run.level_budget = level_budget;
     headless_set_player(players::whole_game);
     const int status = headless_run_program([] { game_main(); });
     headless_set_player({});
@@ -62,12 +62,13 @@ int play_whole_game(const std::string& folder, bool with_data) {
 }  // namespace
 
 TEST(WholeGame, PlayedFromTheLogoToTheScoreLog) {
-    const int status = play_whole_game("whole_game", true);
+    const int status = play_whole_game("whole_game", true, 30000);
     const players::GameRun& run = players::run;
     EXPECT_EQ(status, 0);
     EXPECT_FALSE(run.lost) << "lost in level " << int(g.level);
     EXPECT_FALSE(run.gave_up) << "stuck in level " << int(g.level);
     EXPECT_EQ(run.highest_level, 5);
+    for (int level = 1; level <= 5; ++level) EXPECT_GT(run.frames_by_level[level], 0) << level;
     EXPECT_EQ(g.level_done, 1);
     EXPECT_GT(run.lowest_energy, 0);
     // Menu, two opening slides, one before each later level, level-done
@@ -83,13 +84,15 @@ TEST(WholeGame, PlayedFromTheLogoToTheScoreLog) {
 // pixel-exact contact, which empty pictures never make, so the pilot flies its
 // whole budget without collecting a piece and then leaves through Exit.
 TEST(WholeGame, WithoutAnyDataFileNothingCrashes) {
-    const int status = play_whole_game("whole_game_empty", false);
+    const int status = play_whole_game("whole_game_empty", false, 20000);
     const players::GameRun& run = players::run;
     EXPECT_EQ(status, 0);
     EXPECT_FALSE(run.lost) << "lost in level " << int(g.level);
     EXPECT_EQ(g.controls_mouse, 1);
     EXPECT_EQ(run.highest_level, 3) << "wave " << int(g.wave_no) << ", energy " << g.energy;
     EXPECT_TRUE(run.gave_up);
+    EXPECT_GT(run.frames_by_level[3], 20000);
+    EXPECT_EQ(run.frames_by_level[4], 0);
     EXPECT_TRUE(run.left_to_menu);
     EXPECT_EQ(g.rock_count, 3) << "still the first debris wave";
     EXPECT_EQ(g.rocks_left, 4) << "no piece collected";
