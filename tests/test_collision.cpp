@@ -70,20 +70,22 @@ TEST(Collision, SpritesNeedSolidPixelsStrictlyInsideB) {
     EXPECT_FALSE(sprites_overlap(a, 0, 0, 8, 8, hollow, 3, 2, 8, 8));
 }
 
-TEST(Collision, EmptyOrMisSizedPicturesAreHarmless) {
+TEST(Collision, MissingOrMisSizedPicturesCollideAsTheirBoxes) {
     g = GameState{};
     g.level = 1;
     const Image empty;
     const Image small = solid_image(2, 2, 0x123456);
-    // Boxes overlap, but an empty picture has no solid pixel.
-    EXPECT_FALSE(sprites_overlap(empty, 0, 0, 75, 84, small, 10, 10, 16, 16));
-    EXPECT_FALSE(sprites_overlap(small, 0, 0, 75, 84, empty, 1, 1, 16, 16));
+    Image keyed = solid_image(2, 2, KEY_COLOUR);
+    // A missing picture is a black, zero-filled slot: solid wherever the boxes
+    // meet, so a level played without its pictures still has its contacts.
+    EXPECT_TRUE(sprites_overlap(empty, 0, 0, 75, 84, small, 10, 10, 16, 16));
+    EXPECT_TRUE(sprites_overlap(small, 0, 0, 75, 84, empty, 1, 1, 16, 16));
     // Caller sizes far larger than the pictures: nothing is read out of bounds
-    // (the sanitizer build would catch it). A's solid pixel still meets B...
-    EXPECT_TRUE(sprites_overlap(small, 0, 0, 75, 84, small, -1, -1, 2, 2));
-    // ...but B's pixels are found with the caller's width as the row length,
-    // which here points past B's four pixels: nothing solid.
-    EXPECT_FALSE(sprites_overlap(small, 0, 0, 75, 84, small, -1, -1, 500, 500));
-    // Boxes apart: false without looking at pixels.
-    EXPECT_FALSE(sprites_overlap(small, 0, 0, 75, 84, small, 200, 200, 16, 16));
+    // (the sanitizer build would catch it); past its four pixels B reads black.
+    EXPECT_TRUE(sprites_overlap(keyed, 0, 0, 75, 84, small, 1, 1, 500, 500));
+    // Within the pictures, magenta still never touches.
+    EXPECT_FALSE(sprites_overlap(keyed, 0, 0, 2, 2, small, -1, -1, 3, 3));
+    EXPECT_FALSE(sprites_overlap(small, 0, 0, 2, 2, keyed, -1, -1, 2, 2));
+    // Boxes apart: false without looking at pixels, however empty the pictures.
+    EXPECT_FALSE(sprites_overlap(empty, 0, 0, 75, 84, empty, 200, 200, 16, 16));
 }

@@ -35,8 +35,10 @@ bool boxes_overlap(int32_t x1, int32_t y1, int32_t w1, int32_t h1, int32_t x2, i
 // Pixel-exact contact of picture A at (xa, ya) covering wa x ha and picture B
 // at (xb, yb) covering wb x hb. Level 2 trusts the boxes alone. Elsewhere a
 // solid pixel of A must land strictly inside B's box on a solid pixel of B.
-// B's pixel is found by the caller's width wb as the row length. Pixels beyond
-// a picture's real size (an empty or smaller picture) count as transparent.
+// B's pixel is found by the caller's width wb as the row length. A slot whose
+// picture is missing or smaller than the caller's size reads as black there,
+// as a zero-filled picture slot does, and black is solid: a missing picture
+// is not drawn but still collides as its box.
 bool sprites_overlap(const Image& a, int32_t xa, int32_t ya, int32_t wa, int32_t ha,
                      const Image& b, int32_t xb, int32_t yb, int32_t wb, int32_t hb) {
     const bool boxes = boxes_overlap(xa, ya, wa, ha, xb, yb, wb, hb);
@@ -46,24 +48,20 @@ bool sprites_overlap(const Image& a, int32_t xa, int32_t ya, int32_t wa, int32_t
     // Rows i of A whose screen row lies strictly inside B, and likewise columns:
     // the scan order (row by row, column by column) is kept, only rows and
     // columns that the strict test would skip are not visited.
-    const int64_t rows = std::min<int64_t>(ha, a.h);
-    const int64_t cols = std::min<int64_t>(wa, a.w);
     const int64_t i_first = std::max<int64_t>(0, int64_t(yb) + 1 - ya);
-    const int64_t i_last = std::min<int64_t>(rows - 1, int64_t(yb) + hb - 1 - ya);
+    const int64_t i_last = std::min<int64_t>(int64_t(ha) - 1, int64_t(yb) + hb - 1 - ya);
     const int64_t j_first = std::max<int64_t>(0, int64_t(xb) + 1 - xa);
-    const int64_t j_last = std::min<int64_t>(cols - 1, int64_t(xb) + wb - 1 - xa);
+    const int64_t j_last = std::min<int64_t>(int64_t(wa) - 1, int64_t(xb) + wb - 1 - xa);
     const int64_t b_words = static_cast<int64_t>(b.pixels.size());
-    const int64_t a_words = static_cast<int64_t>(a.pixels.size());
 
     for (int64_t i = i_first; i <= i_last; ++i) {
         const int64_t sy = int64_t(ya) + i;
         for (int64_t j = j_first; j <= j_last; ++j) {
-            const int64_t a_index = i * a.w + j;
-            if (a_index >= a_words || a.pixels[a_index] == KEY_COLOUR) continue;
+            const bool in_a = i < a.h && j < a.w;
+            if (in_a && a.pixels[i * a.w + j] == KEY_COLOUR) continue;
             const int64_t sx = int64_t(xa) + j;
             const int64_t b_index = (sy - yb) * wb + (sx - xb);
-            if (b_index < 0 || b_index >= b_words) continue;
-            if (b.pixels[b_index] != KEY_COLOUR) return true;
+            if (b_index >= b_words || b.pixels[b_index] != KEY_COLOUR) return true;
         }
     }
     return false;
