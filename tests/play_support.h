@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -14,6 +16,7 @@
 
 #include "flow/game_state.h"
 #include "platform/headless/headless.h"
+#include "platform/headless/image_dump.h"
 #include "platform/input.h"
 #include "platform/screen.h"
 
@@ -40,36 +43,29 @@ inline void link_game_data() {
 // Writes a 24-bit BMP whose pixel (x, y) (y from the top) is colour(x, y).
 inline void write_bmp(const std::string& path, int w, int h,
                       const std::function<uint32_t(int, int)>& colour) {
-    namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path parent = fs::path(path).parent_path();
-    if (!parent.empty()) fs::create_directories(parent, ec);
-    const int row = (w * 3 + 3) / 4 * 4;
-    const uint32_t data_size = static_cast<uint32_t>(row * h);
-    std::vector<uint8_t> b(54 + data_size, 0);
-    auto u16 = [&](size_t at, uint32_t v) { b[at] = v & 0xFF; b[at + 1] = (v >> 8) & 0xFF; };
-    auto u32 = [&](size_t at, uint32_t v) { u16(at, v & 0xFFFF); u16(at + 2, v >> 16); };
-    b[0] = 'B';
-    b[1] = 'M';
-    u32(2, 54 + data_size);
-    u32(10, 54);
-    u32(14, 40);
-    u32(18, static_cast<uint32_t>(w));
-    u32(22, static_cast<uint32_t>(h));
-    u16(26, 1);
-    u16(28, 24);
-    u32(34, data_size);
-    for (int y = 0; y < h; ++y) {
-        const size_t at = 54 + static_cast<size_t>((h - 1 - y) * row);
-        for (int x = 0; x < w; ++x) {
-            const uint32_t c = colour(x, y);
-            b[at + 3 * x] = c & 0xFF;
-            b[at + 3 * x + 1] = (c >> 8) & 0xFF;
-            b[at + 3 * x + 2] = (c >> 16) & 0xFF;
-        }
-    }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                static_cast<std::streamsize>(b.size()));
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+    std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) pixels[static_cast<size_t>(y) * w + x] = colour(x, y);
+    valmoren::save_pixels_bmp(path, pixels.data(), w, h);
+}
+
+// The whole content of a file ("" when it cannot be read).
+inline std::string read_whole_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Today's local date as the score log writes it: month-day-year.
+inline std::string today_mdy() {
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d-%02d-%04d", t.tm_mon + 1, t.tm_mday, t.tm_year + 1900);
+    return text;
 }
 
 inline void write_solid_bmp(const std::string& path, int w, int h, uint32_t colour) {

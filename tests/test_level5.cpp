@@ -19,20 +19,6 @@ using namespace valmoren::testing_support;
 
 namespace {
 
-std::string read_file(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm t{};
-    localtime_r(&now, &t);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d-%02d-%04d", t.tm_mon + 1, t.tm_mday, t.tm_year + 1900);
-    return text;
-}
-
 // The shared gunner, counting the key waits it answers.
 struct Gunner {
     int key_waits = 0;
@@ -79,8 +65,8 @@ TEST(Level5, ScriptedGunnerWinsAndTheScoreIsLogged) {
     EXPECT_GT(g.score, 1100);
 
     std::ostringstream expected;
-    expected << today() << "\r\n " << g.score << "\r\n***\r\n";
-    EXPECT_EQ(read_file("score.dat"), expected.str());
+    expected << today_mdy() << "\r\n " << g.score << "\r\n***\r\n";
+    EXPECT_EQ(read_whole_file("score.dat"), expected.str());
 }
 
 TEST(ScoreLog, RecordsAppendWithSignedScores) {
@@ -89,7 +75,7 @@ TEST(ScoreLog, RecordsAppendWithSignedScores) {
     append_score_log();
     g.score = static_cast<int16_t>(32767 + 40);  // wrapped below zero
     append_score_log();
-    const std::string d = today();
-    EXPECT_EQ(read_file("score.dat"), d + "\r\n 1234\r\n***\r\n" + d + "\r\n-32729\r\n***\r\n");
+    const std::string d = today_mdy();
+    EXPECT_EQ(read_whole_file("score.dat"), d + "\r\n 1234\r\n***\r\n" + d + "\r\n-32729\r\n***\r\n");
     EXPECT_EQ(d.size(), 10u);
 }

@@ -13,27 +13,15 @@
 #include "flow/flow.h"
 #include "flow/game_state.h"
 #include "platform/headless/headless.h"
+#include "play_support.h"
 #include "players.h"
 
 using namespace valmoren;
+using namespace valmoren::testing_support;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_file(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm t{};
-    localtime_r(&now, &t);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d-%02d-%04d", t.tm_mon + 1, t.tm_mday, t.tm_year + 1900);
-    return text;
-}
 
 // A fresh program in a fresh working folder, the whole-game player installed
 // with a budget of frames per level, so a level that cannot be won ends in the
@@ -75,7 +63,7 @@ TEST(WholeGame, PlayedFromTheLogoToTheScoreLog) {
     // pictures of level 3, the finale and two after the victory pictures.
     EXPECT_GE(run.key_waits, 10);
     EXPECT_GT(g.score, 1000);
-    EXPECT_EQ(read_file("score.dat"), today() + "\r\n " + std::to_string(g.score) + "\r\n***\r\n");
+    EXPECT_EQ(read_whole_file("score.dat"), today_mdy() + "\r\n " + std::to_string(g.score) + "\r\n***\r\n");
 }
 
 // No pictures, no sounds, no captions, no options (so the mouse is the control
@@ -89,5 +77,5 @@ TEST(WholeGame, WithoutAnyDataFileTheGameIsStillWon) {
     EXPECT_FALSE(run.gave_up) << "gave up in level " << int(g.level);
     EXPECT_EQ(g.controls_mouse, 1);
     EXPECT_EQ(run.highest_level, 5);
-    EXPECT_EQ(read_file("score.dat"), today() + "\r\n " + std::to_string(g.score) + "\r\n***\r\n");
+    EXPECT_EQ(read_whole_file("score.dat"), today_mdy() + "\r\n " + std::to_string(g.score) + "\r\n***\r\n");
 }
