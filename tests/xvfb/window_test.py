@@ -108,11 +108,18 @@ def poll(game, check, first, last, *args):
 
 
 def start(server, run_folder, audio="dummy"):
-    game = xsession.Game(server, run_folder, audio)
-    if game.find_window() is None:
+    """The game with its window up. A start whose window never appeared is
+    reported with what the game printed and tried once more, so a passing
+    hiccup of a busy machine is not taken for a fault of the game."""
+    for attempt in (1, 2):
+        game = xsession.Game(server, run_folder, audio)
+        if game.find_window() is not None:
+            return game
+        status = game.proc.poll()
+        log(f"start {attempt}: no window (game status {status}); it printed:")
+        log(game.text_output())
         game.finish()
-        return None
-    return game
+    return None
 
 
 def menu_exit_run(server, run_folder, pictures):
