@@ -71,12 +71,12 @@ TEST_F(SoundFiles, WavFilesFromAlsaDecodeToTheirFullLength) {
     for (const fs::path& p : files) {
         SCOPED_TRACE(p.string());
         // SDL's own WAV loader tells what the file holds.
-        SDL_AudioSpec spec;
+        SDL_AudioSpec wav;
         Uint8* data = nullptr;
         Uint32 len = 0;
-        ASSERT_NE(SDL_LoadWAV(p.c_str(), &spec, &data, &len), nullptr);
-        int frame_bytes = spec.channels * SDL_AUDIO_BITSIZE(spec.format) / 8;
-        double expected = static_cast<double>(len / frame_bytes) * MIX_RATE / spec.freq;
+        ASSERT_NE(SDL_LoadWAV(p.c_str(), &wav, &data, &len), nullptr);
+        int frame_bytes = wav.channels * SDL_AUDIO_BITSIZE(wav.format) / 8;
+        double expected = static_cast<double>(len / frame_bytes) * MIX_RATE / wav.freq;
         double sq = 0;
         for (Uint32 i = 0; i + 1 < len; i += frame_bytes) {
             double v = static_cast<int16_t>(data[i] | data[i + 1] << 8);
