@@ -19,7 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int n;
         while ((n = decoder_read(dec, buf.data(), static_cast<int>(buf.size()))) != 0 && total < (64L << 20)) {
             if (n > 0) {
-                if (n % (dec.channels * 2) != 0) __builtin_trap();
+                // Whole sample frames only, in the decoder's current format
+                // (8-bit WAV frames are one byte a channel).
+                const int frame = dec.channels * static_cast<int>(SDL_AUDIO_BITSIZE(dec.format) / 8);
+                if (frame <= 0 || n % frame != 0) __builtin_trap();
                 total += n;
             }
         }
