@@ -7,6 +7,7 @@
 
 #include "platform/headless/headless.h"
 #include "platform/input.h"
+#include "platform/screen.h"
 
 using namespace valmoren;
 
@@ -140,6 +141,29 @@ TEST(Input, FramePacingHoldsShortFramesOnly) {
     EXPECT_LE(time_of([] { frame_limit(); }), STEP);
     reset_frame_pacing();
     EXPECT_EQ(current_fps(), 0);
+}
+
+// Only a page that ends a frame held by frame_limit is handed over as a paced
+// frame; a menu's retrace-and-show loop right after one is not.
+TEST(Input, PacedFramesMarkedForTheWindow) {
+    headless_reset();
+    set_target_fps(60);
+    frame_begin();
+    frame_limit();
+    show_frame();
+    frame_end();
+    EXPECT_EQ(headless_paced_presents(), 1);
+    for (int i = 0; i < 3; ++i) {
+        wait_retrace();
+        show_frame();
+    }
+    EXPECT_EQ(headless_paced_presents(), 1);
+    set_target_fps(0);  // a frame with no target is still the end of a level frame
+    frame_begin();
+    frame_limit();
+    show_frame();
+    EXPECT_EQ(headless_paced_presents(), 2);
+    EXPECT_EQ(headless_frames_shown(), 5);
 }
 
 TEST(Input, RandomNumbers) {

@@ -12,8 +12,10 @@ void backend_init();
 void backend_open_screen(int full_screen);
 void backend_set_caption(const std::string& text);
 // Shows the 640x480 visible page (called by show_frame and by drawing onto the
-// visible page, throttled by the core).
-void backend_present(const uint32_t* pixels);
+// visible page, throttled by the core). `paced_frame`: the page ends a frame
+// held to 1/60 s by frame_limit; it may then reach the screen at the next
+// wait, so that the time showing it takes does not lengthen the frame.
+void backend_present(const uint32_t* pixels, bool paced_frame);
 // Delivers window events (keys, mouse, close) to the core.
 void backend_pump_events();
 double backend_seconds();

@@ -28,6 +28,7 @@ struct FramePacing {
     int frames_counted = 0;
     double next_publication = 0;
     int published_fps = 0;
+    bool limited = false;  // frame_limit ran since the last show_frame
 };
 FramePacing pacing;
 
@@ -113,6 +114,7 @@ void set_target_fps(int n) { pacing.target_fps = n; }
 void frame_begin() { pacing.frame_start = seconds(); }
 
 void frame_limit() {
+    pacing.limited = true;
     if (pacing.target_fps < 1) return;
     // Spins on the clock until the frame has lasted 1/target seconds.
     for (;;) {
@@ -130,6 +132,12 @@ void frame_end() {
         pacing.published_fps = pacing.frames_counted;
         pacing.frames_counted = 0;
     }
+}
+
+bool take_frame_limited() {
+    const bool limited = pacing.limited;
+    pacing.limited = false;
+    return limited;
 }
 
 int current_fps() { return pacing.published_fps; }

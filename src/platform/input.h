@@ -51,6 +51,9 @@ void set_target_fps(int n);
 void frame_begin();
 void frame_limit();
 void frame_end();
+// Whether frame_limit has run since the last call (show_frame asks, to tell
+// the backend that the page it shows ends a paced level frame).
+bool take_frame_limited();
 int current_fps();
 double last_frame_duration();
 void reset_frame_pacing();  // back to the program-start record (tests)

@@ -24,6 +24,7 @@ struct Headless {
     Player player;
     bool in_key_wait = false;
     long frames_shown = 0;
+    long paced_presents = 0;  // pages handed over as the end of a paced level frame
     int32_t mouse_x = 0, mouse_y = 0, mouse_buttons = 0;
     bool mouse_inside = true;
     int mouse_visible = 1;
@@ -67,7 +68,9 @@ void advance(double secs) {
 void backend_init() {}
 void backend_open_screen(int full_screen) { hl.full_screen = full_screen; }
 void backend_set_caption(const std::string& text) { hl.caption = text; }
-void backend_present(const uint32_t*) {}
+void backend_present(const uint32_t*, bool paced_frame) {
+    if (paced_frame) ++hl.paced_presents;
+}
 void backend_pump_events() {}
 
 double backend_seconds() {
@@ -132,6 +135,7 @@ void headless_reset() {
     hl.player = nullptr;
     hl.in_key_wait = false;
     hl.frames_shown = 0;
+    hl.paced_presents = 0;
     hl.mouse_x = hl.mouse_y = hl.mouse_buttons = 0;
     hl.mouse_inside = true;
     hl.mouse_visible = 1;
@@ -180,6 +184,7 @@ const std::string& headless_caption() { return hl.caption; }
 int headless_mouse_visible() { return hl.mouse_visible; }
 
 long headless_frames_shown() { return hl.frames_shown; }
+long headless_paced_presents() { return hl.paced_presents; }
 const uint32_t* headless_visible_page() { return page_pixels(visible_page()); }
 
 uint32_t headless_pixel(int x, int y) {

@@ -43,6 +43,9 @@ int headless_mouse_visible();
 
 // Frames shown so far (show_frame calls) and the visible page.
 long headless_frames_shown();
+// Pages handed to the window as the end of a level frame held by frame_limit
+// (a window may show those on its next retrace rather than at once).
+long headless_paced_presents();
 const uint32_t* headless_visible_page();
 uint32_t headless_pixel(int x, int y);  // of the visible page
 bool headless_save_bmp(const std::string& path);

@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "platform/backend.h"
+#include "platform/sdl/sdl_internal.h"
 
 namespace valmoren {
 
@@ -16,6 +17,7 @@ namespace {
 
 double tick_seconds = 0.0;  // reciprocal of the performance counter's frequency
 double last_pump = -1.0;
+double last_retrace = -1.0;  // when the last retrace wait returned
 SDL_AudioDeviceID audio_device = 0;
 bool audio_subsystem = false;
 AudioPull audio_pull = nullptr;
@@ -50,6 +52,8 @@ void sleep_until(double until) {
 
 }  // namespace
 
+double sdl_clock() { return clock_now(); }
+
 double backend_seconds() {
     const double now = clock_now();
     // Busy waits poll the clock: keep the window answering them too.
@@ -62,13 +66,27 @@ double backend_seconds() {
 
 void backend_sleep_ms(int ms) {
     if (ms <= 0) return;
+    sdl_show_page();  // a level frame's page waiting for its flip goes up now
     sleep_until(clock_now() + ms / 1000.0);
 }
 
-// The retrace is the next 1/60 s tick of the clock, whatever the display does.
+// The retrace is a 60 Hz beat of the game's own, whatever the display does:
+// it comes 1/60 s after the previous one, or at once when the game is later
+// than that, and the beat then counts from there. A beat fixed to the clock
+// would drift against the level frames' own 1/60 s limit, which counts from
+// the frame's start: every few seconds a frame would miss its tick and last
+// half as long again as its neighbours. A level frame's page handed over
+// before the wait goes up on the beat.
 void backend_wait_retrace() {
     const double now = clock_now();
-    sleep_until((std::floor(now * 60.0) + 1.0) / 60.0);
+    if (now - last_retrace > 1.0 / 60.0 || now < last_retrace) {
+        last_retrace = now;
+        backend_pump_events();
+    } else {
+        last_retrace += 1.0 / 60.0;
+        sleep_until(last_retrace);
+    }
+    sdl_show_page();
 }
 
 void backend_before_frame() {}

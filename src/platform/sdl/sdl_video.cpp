@@ -14,6 +14,7 @@
 #include "platform/backend.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "platform/sdl/sdl_internal.h"
 
 namespace valmoren {
 
@@ -31,6 +32,7 @@ struct Window {
     // The visible page has been handed over by backend_present and is not
     // yet on the screen; it is read as it stands when it is shown.
     bool pending = false;
+    double pending_since = 0.0;  // when it was handed over
     bool have_page = false;
     std::string caption;  // set before the window opens, applied when it does
 };
@@ -198,7 +200,7 @@ void backend_open_screen(int full_screen) {
                                  SCREEN_W, SCREEN_H);
     if (win.page) SDL_SetTextureScaleMode(win.page, SDL_ScaleModeNearest);
     update_cursor();
-    backend_present(page_pixels(visible_page()));
+    backend_present(page_pixels(visible_page()), false);
 }
 
 void backend_set_caption(const std::string& text) {
@@ -206,18 +208,28 @@ void backend_set_caption(const std::string& text) {
     if (win.window) SDL_SetWindowTitle(win.window, win.caption.c_str());
 }
 
-void backend_present(const uint32_t*) {
+void backend_present(const uint32_t*, bool paced_frame) {
     if (!win.window || !win.page) return;
-    // The page goes to the screen at the next event pump, which every wait
-    // reaches at once (the retrace wait, sleeps, key and mouse reads, busy
-    // waits on the clock). Showing a page takes a millisecond or more; done
-    // here it would fall between the end of one paced frame and the start of
-    // the next, and every level frame would last 1/60 s plus that time.
+    if (!win.pending) win.pending_since = sdl_clock();
     win.pending = true;
+    // A level frame's page goes to the screen at the end of the next retrace
+    // wait, like a page flip (or at the next sleep): showing a page takes a
+    // millisecond or more, and done here it would fall between the end of one
+    // paced frame and the start of the next, so every level frame would last
+    // 1/60 s plus that time. Menus, overlays and questions show their page
+    // straight after their retrace wait, with no pacing of their own to
+    // stretch: their page goes up at once, on the beat.
+    if (!paced_frame) show_pending_page();
 }
 
+void sdl_show_page() { show_pending_page(); }
+
 void backend_pump_events() {
-    show_pending_page();
+    // Key and mouse reads and clock polls fall in the middle of a frame's
+    // work: a level frame's page is not shown from here, so that it reaches
+    // the screen on the beat. Only a page left waiting for longer than two
+    // frames, by a loop that never waits, is shown here.
+    if (win.pending && sdl_clock() - win.pending_since > 2.0 / 60.0) show_pending_page();
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         switch (e.type) {
