@@ -19,7 +19,8 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 bench: build
-	$(BUILD)/bench/valmoren_bench
+	$(BUILD)/bench/valmoren_bench --benchmark_out=$(BUILD)/bench/results.json --benchmark_out_format=json
+	python3 bench/summary.py $(BUILD)/bench/results.json
 	python3 bench/sdl_pacing.py $(BUILD)/game
 
 sheet: build

@@ -1,7 +1,9 @@
 // soak.cpp -- plays the whole game headless for a long stretch of game time: a
 // scripted player starts games, loses them, answers the game-over question with
-// Y (play again) or N (menu), leaves with Esc and Y, and starts again. Memory
-// must stay flat and every new game must start at the same stack depth.
+// Y (play again) or N (menu), leaves with Esc and Y, plays on through the
+// levels to leave from a later one or to win the game (which ends the program,
+// started again at once), and starts again. Memory must stay flat and every
+// new game must start at the same stack depth.
 //
 //   valmoren_soak [minutes of game time, default 60]
 //
@@ -18,6 +20,7 @@
 #include "flow/game_state.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
+#include "players.h"
 
 using namespace valmoren;
 
@@ -50,8 +53,11 @@ enum Plan {
     LOSE_THEN_PLAY_AGAIN,  // game over, Y; game over again, N
     LOSE_TO_MENU,          // game over, N
     LEAVE_WITH_ESC,        // play a while, Esc, Y
+    PLAY_THROUGH,          // win level after level; leave with Esc, Y on reaching a later
+                           // one, or win the whole game
 };
-constexpr int PLAN_COUNT = 3;
+constexpr int PLAN_COUNT = 4;
+constexpr int8_t VICTORY = 6;  // "level" a play-through aims at to win the game
 constexpr double PLAY_BEFORE_LEAVING = 25.0;  // seconds of a game before Esc
 
 enum Phase { STARTING, MENU, GAME, EXITING };
@@ -67,7 +73,10 @@ struct Soak {
     std::vector<int> held;
     int games = 0;
     Plan plan = LOSE_THEN_PLAY_AGAIN;
+    int8_t leave_at = VICTORY;  // a play-through leaves on reaching this level
     int game_overs = 0;   // in the current game
+    int8_t highest_level = 0;  // reached in any game
+    int victories = 0;
     double game_started = 0.0;
     bool answered = false;  // the current question already has its key
 
@@ -127,6 +136,8 @@ struct Soak {
     void start_game() {
         ++games;
         plan = static_cast<Plan>(games % PLAN_COUNT);
+        // Play-throughs leave from levels 2, 3, 4 and 5 in turn, then win.
+        leave_at = static_cast<int8_t>(2 + (games / PLAN_COUNT) % 5);
         game_overs = 0;
         game_started = headless_time();
         answered = false;
@@ -183,6 +194,7 @@ struct Soak {
             headless_tap(KEY_SPACE);
             return;
         }
+        if (g.level > highest_level) highest_level = g.level;
         if (g.energy >= 1) answered = false;
         if (g.energy < 1) {
             // Game over: the question waits for Y or N.
@@ -198,7 +210,25 @@ struct Soak {
             hold({KEY_ESC, KEY_Y});
             return;
         }
+        if (plan == PLAY_THROUGH) {
+            if (g.level < leave_at && !end_taken) {
+                hold({});
+                players::level_player();
+            } else {
+                leave_level();
+            }
+            return;
+        }
         lose_on_purpose();
+    }
+
+    // Lets go of whatever a level player holds (keys, mouse button), then
+    // Esc and Y.
+    void leave_level() {
+        for (int key : {KEY_UP, KEY_DOWN, KEY_LEFT, KEY_RIGHT, KEY_SPACE, KEY_ENTER})
+            if (key_down(key)) headless_release(key);
+        headless_set_mouse(320, 240, 0);
+        hold({KEY_ESC, KEY_Y});
     }
 
     void turn_at_menu() {
@@ -256,14 +286,16 @@ int main(int argc, char** argv) {
         soak.program_started = headless_time();
         try {
             status = headless_run_program([] { game_main(); });
+            if (status == 0 && soak.phase == GAME) ++soak.victories;
         } catch (const Lost&) {
             lost = true;
         }
     }
     headless_set_player({});
 
-    std::printf("games started %d, new games marked %ld, player turns %ld, exit status %d\n", soak.games,
-                soak.restarts, soak.turns, status);
+    std::printf("games started %d, new games marked %ld, player turns %ld, highest level %d, games won %d,"
+                " exit status %d\n",
+                soak.games, soak.restarts, soak.turns, soak.highest_level, soak.victories, status);
     bool ok = !lost && soak.early_taken && soak.end_taken && soak.restarts >= 2;
     if (lost) std::printf("FAIL: the scripted player lost its way\n");
     if (soak.worst_shift != 0) {
