@@ -32,9 +32,11 @@ struct Window {
     // The visible page has been handed over by backend_present and is not
     // yet on the screen; it is read as it stands when it is shown.
     bool pending = false;
+    bool pending_paced = false;  // it ends a level frame
     double pending_since = 0.0;  // when it was handed over
     bool have_page = false;
     std::string caption;  // set before the window opens, applied when it does
+    timespec present_called{};  // when the last SDL_RenderPresent was called
 };
 
 Window win;
@@ -124,13 +126,16 @@ void draw_page() {
             SDL_SetTextureScaleMode(win.page, SDL_ScaleModeNearest);
         }
     }
+    clock_gettime(CLOCK_MONOTONIC, &win.present_called);
     SDL_RenderPresent(win.renderer);
 }
 
 // Pacing diagnostics of this backend, not of the game: when VALMOREN_FRAME_LOG
-// names a file, every present appends "<monotonic seconds> <pixel at 0,0>
-// <pixel at 320,200>" so a measuring script can time frames and spot the logo.
-void log_present(const uint32_t* pixels) {
+// names a file, every present appends "<monotonic seconds when the present was
+// called> <pixel at 0,0> <pixel at 320,200> <L for a page that ends a level
+// frame, - otherwise> <monotonic seconds when the present call returned>" so a
+// measuring script can time level frames and spot the logo.
+void log_present(const uint32_t* pixels, bool level_frame) {
     static std::FILE* log = nullptr;
     static bool looked = false;
     if (!looked) {
@@ -141,8 +146,10 @@ void log_present(const uint32_t* pixels) {
     if (!log) return;
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    std::fprintf(log, "%lld.%09ld %06x %06x\n", static_cast<long long>(now.tv_sec), now.tv_nsec,
-                 pixels[0] & 0xFFFFFFu, pixels[200 * SCREEN_W + 320] & 0xFFFFFFu);
+    std::fprintf(log, "%lld.%09ld %06x %06x %c %lld.%09ld\n",
+                 static_cast<long long>(win.present_called.tv_sec), win.present_called.tv_nsec,
+                 pixels[0] & 0xFFFFFFu, pixels[200 * SCREEN_W + 320] & 0xFFFFFFu, level_frame ? 'L' : '-',
+                 static_cast<long long>(now.tv_sec), now.tv_nsec);
     std::fflush(log);
 }
 
@@ -154,7 +161,7 @@ void show_pending_page() {
     SDL_UpdateTexture(win.page, nullptr, pixels, SCREEN_W * 4);
     win.have_page = true;
     draw_page();
-    log_present(pixels);
+    log_present(pixels, win.pending_paced);
 }
 
 void update_cursor() {
@@ -212,6 +219,7 @@ void backend_present(const uint32_t*, bool paced_frame) {
     if (!win.window || !win.page) return;
     if (!win.pending) win.pending_since = sdl_clock();
     win.pending = true;
+    win.pending_paced = paced_frame;
     // A level frame's page goes to the screen at the end of the next retrace
     // wait, like a page flip (or at the next sleep): showing a page takes a
     // millisecond or more, and done here it would fall between the end of one
