@@ -65,6 +65,7 @@ enum Phase { STARTING, MENU, GAME, EXITING };
 struct Soak {
     double minutes = 60.0;
     double checkpoint_early = 0.0, checkpoint_end = 0.0;  // seconds of game time
+    double next_report = 0.0;
     Memory early, end;
     bool early_taken = false, end_taken = false;
 
@@ -95,22 +96,25 @@ struct Soak {
         for (int k : held) headless_press(k);
     }
 
+    // Memory at every sixth of the run (every 10 minutes of an hour), with
+    // the highest level reached so far; the first and the last are compared.
     void checkpoints() {
         const double now = headless_time();
-        if (!early_taken && now >= checkpoint_early) {
-            early = read_memory();
+        if (end_taken || now < next_report) return;
+        const Memory m = read_memory();
+        std::printf("game time %5.1f min: VmRSS %ld kB, VmHWM %ld kB, highest level so far %d\n", now / 60.0,
+                    m.rss_kb, m.peak_kb, highest_level);
+        std::fflush(stdout);
+        if (!early_taken) {
+            early = m;
             early_taken = true;
-            std::printf("game time %5.1f min: VmRSS %ld kB, VmHWM %ld kB\n", now / 60.0, early.rss_kb,
-                        early.peak_kb);
-            std::fflush(stdout);
         }
-        if (!end_taken && now >= checkpoint_end) {
-            end = read_memory();
+        if (now >= checkpoint_end) {
+            end = m;
             end_taken = true;
-            std::printf("game time %5.1f min: VmRSS %ld kB, VmHWM %ld kB\n", now / 60.0, end.rss_kb,
-                        end.peak_kb);
-            std::fflush(stdout);
         }
+        next_report += checkpoint_early;
+        if (next_report > checkpoint_end) next_report = checkpoint_end;
     }
 
     // The first key wait of every new game (before its opening slide) is
@@ -270,6 +274,7 @@ int main(int argc, char** argv) {
     if (!(soak.minutes > 0.0)) soak.minutes = 60.0;
     const double total = soak.minutes * 60.0;
     soak.checkpoint_early = total / 6.0;  // 10 minutes of an hour
+    soak.next_report = soak.checkpoint_early;
     soak.checkpoint_end = total;
 
     headless_reset();
