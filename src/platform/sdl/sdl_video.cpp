@@ -153,8 +153,14 @@ void log_present(const uint32_t* pixels, bool level_frame) {
     std::fflush(log);
 }
 
+void update_cursor() {
+    SDL_ShowCursor(win.mouse_visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+}  // namespace
+
 // Puts the visible page onto the screen when it has been handed over.
-void show_pending_page() {
+void sdl_show_page() {
     if (!win.pending) return;
     win.pending = false;
     const uint32_t* pixels = page_pixels(visible_page());
@@ -163,12 +169,6 @@ void show_pending_page() {
     draw_page();
     log_present(pixels, win.pending_paced);
 }
-
-void update_cursor() {
-    SDL_ShowCursor(win.mouse_visible ? SDL_ENABLE : SDL_DISABLE);
-}
-
-}  // namespace
 
 void backend_init() {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
@@ -227,17 +227,15 @@ void backend_present(const uint32_t*, bool paced_frame) {
     // 1/60 s plus that time. Menus, overlays and questions show their page
     // straight after their retrace wait, with no pacing of their own to
     // stretch: their page goes up at once, on the beat.
-    if (!paced_frame) show_pending_page();
+    if (!paced_frame) sdl_show_page();
 }
-
-void sdl_show_page() { show_pending_page(); }
 
 void backend_pump_events() {
     // Key and mouse reads and clock polls fall in the middle of a frame's
     // work: a level frame's page is not shown from here, so that it reaches
     // the screen on the beat. Only a page left waiting for longer than two
     // frames, by a loop that never waits, is shown here.
-    if (win.pending && sdl_clock() - win.pending_since > 2.0 / 60.0) show_pending_page();
+    if (win.pending && sdl_clock() - win.pending_since > 2.0 / 60.0) sdl_show_page();
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         switch (e.type) {
