@@ -3,7 +3,8 @@
 # from program start to the first logo frame, the mean and spread of 600
 # level-1 frame intervals (from one level frame to the next; the get-ready
 # overlays that come up when the unplayed ball is lost are not level frames),
-# and the game's peak resident memory.
+# the share of a processor core the game's main thread uses while level frames
+# run, and the game's peak resident memory.
 # Usage: sdl_pacing.py <run folder> [frames]. Prints the figures; when Xvfb or
 # xdotool is missing it says so and ends with status 0 (nothing to measure).
 import math
@@ -17,6 +18,8 @@ import xsession  # noqa: E402
 import window_test  # noqa: E402
 
 TARGET = 1.0 / 60.0
+CPU_WATCH_SECONDS = 12.0  # wall time of level frames over which the main thread's CPU is read
+CPU_TARGET = 0.05  # of one core
 
 
 CALLED, RETURNED = 0, 4  # the two times of a present in a frame-log entry
@@ -65,6 +68,46 @@ def game_over_asked(entries):
     return last_level is not None and entries[-1][0] - last_level > 4.0
 
 
+def thread_cpu_seconds(pid, tid):
+    """User plus system processor time of one thread of a process, in seconds
+    (None when it cannot be read)."""
+    try:
+        with open(f"/proc/{pid}/task/{tid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+    except OSError:
+        return None
+    # After the name: state is field 3, utime field 14 and stime field 15.
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+class CpuWatch:
+    """Adds up the main thread's processor time over stretches of wall time in
+    which only level frames were shown (key waits and overlays sleep, so they
+    would flatter the figure)."""
+
+    def __init__(self, game):
+        self.game = game
+        self.wall = self.cpu = 0.0
+        self.last = None
+
+    def look(self):
+        now = time.monotonic()
+        cpu = thread_cpu_seconds(self.game.proc.pid, self.game.proc.pid)
+        entries = self.game.presents()
+        if cpu is None:
+            return
+        if self.last is not None:
+            then, cpu_then, count_then = self.last
+            new = entries[count_then:]
+            if len(new) >= 10 and all(e[3] for e in new):
+                self.wall += now - then
+                self.cpu += cpu - cpu_then
+        self.last = (now, cpu, len(entries))
+
+    def share(self):
+        return self.cpu / self.wall if self.wall > 0 else None
+
+
 def measure(run_folder, frames, screenshot=None, launcher=()):
     server = xsession.XServer(launcher=launcher)
     game = xsession.Game(server, run_folder, launcher=launcher)
@@ -85,7 +128,9 @@ def measure(run_folder, frames, screenshot=None, launcher=()):
         figures["restarts"] = 0
         this_game = first
         deadline = time.monotonic() + 180.0
-        while len(level_frame_gaps(game.presents()[first:], frames)) < frames:
+        watch = CpuWatch(game)
+        while (len(level_frame_gaps(game.presents()[first:], frames)) < frames
+               or watch.wall < CPU_WATCH_SECONDS):
             if time.monotonic() > deadline or game.proc.poll() is not None:
                 raise RuntimeError("the level did not show enough frames")
             if game_over_asked(game.presents()[this_game:]):
@@ -96,9 +141,12 @@ def measure(run_folder, frames, screenshot=None, launcher=()):
                     raise RuntimeError("the story slides did not come up again")
                 figures["restarts"] += 1
                 this_game = len(game.presents())
-            time.sleep(0.2)
+                watch.last = None
+            watch.look()
+            time.sleep(0.25)
         if screenshot:
             game.save_png(screenshot)
+        figures["cpu_share"], figures["cpu_wall"] = watch.share(), watch.wall
         figures["peak_kb"] = game.peak_memory_kb()
         game.ask_to_close()
         figures["status"] = game.wait_end()
@@ -144,6 +192,13 @@ def main():
     mean, deviation, late = f["returned"]
     print(f"  the same frames timed when the present call returned (the display server's own"
           f" time added): mean {mean * ms:.3f} ms, deviation {deviation * ms:.3f} ms, {late} over 25 ms")
+    share = f["cpu_share"]
+    if share is None:
+        print("  main thread's processor share in level 1: not read")
+    else:
+        print(f"  main thread's processor share in level 1: {share * 100:.1f} % of a core over"
+              f" {f['cpu_wall']:.1f} s of level frames (target at most {CPU_TARGET * 100:.0f} %:"
+              f" {'met' if share <= CPU_TARGET else 'MISSED'})")
     peak = f["peak_kb"]
     print(f"  peak resident memory: {peak / 1024.0:.1f} MiB" if peak else
           "  peak resident memory: not read")
