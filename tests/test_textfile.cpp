@@ -1,12 +1,16 @@
 // Numbered text files: line ends, items, exact bytes written, and files that
-// are missing, huge, binary or not open.
+// are missing, huge, binary or not open; reads that fall back to the data folder.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/headless/headless.h"
+#include "platform/headless/image_dump.h"
+#include "platform/screen.h"
 #include "platform/textfile.h"
 
 using namespace valmoren;
@@ -165,4 +169,52 @@ TEST_F(TextFileTest, NumbersAndFailuresAreHarmless) {
     EXPECT_TRUE(texts_equal("1", "1"));
     EXPECT_FALSE(texts_equal("1", "1 "));
     EXPECT_FALSE(texts_equal(std::string("a\0b", 3), "a"));
+}
+
+// An installed game reads its pictures, sounds and captions from its data
+// folder unless the player's own folder (the working folder) holds a file of
+// the same name; everything it writes goes to the working folder.
+TEST(GameFiles, ReadsFallBackToTheDataFolderAndWritesStayInTheWorkingFolder) {
+    namespace fs = std::filesystem;
+    const fs::path data = fs::path(headless_enter_temp_folder("files_data"));
+    fs::create_directories(data / "img");
+    write_bytes((data / "suget.dat").string(), "from the data folder\r\n");
+    write_bytes((data / "options.dat").string(), "1\r\n");
+    Image red;
+    headless_enter_temp_folder("files_player");
+    fs::create_directories("img");
+    // A 1x1 picture in the data folder only, then another of the same name
+    // dropped into the player's folder.
+    ASSERT_TRUE(save_pixels_bmp((data / "img/dot.bmp").string(), std::vector<uint32_t>{0xFF0000}.data(), 1, 1));
+    set_data_folder(data.string());
+
+    EXPECT_EQ(load_bmp("img/dot.bmp", red), BMP_OK);
+    EXPECT_EQ(red.pixels.at(0), 0xFF0000u);
+    ASSERT_TRUE(save_pixels_bmp("img/dot.bmp", std::vector<uint32_t>{0x0000FF}.data(), 1, 1));
+    Image blue;
+    EXPECT_EQ(load_bmp("img/dot.bmp", blue), BMP_OK);
+    EXPECT_EQ(blue.pixels.at(0), 0x0000FFu);
+
+    std::string line;
+    int n = free_file_number();
+    EXPECT_EQ(open_file("suget.dat", FILE_INPUT, n), 0);
+    EXPECT_EQ(input_file_size(n), 22);
+    read_line(n, line);
+    close_file(n);
+    EXPECT_EQ(line, "from the data folder");
+
+    // Written: the working folder's own options.dat; the data folder's copy stays.
+    n = free_file_number();
+    EXPECT_EQ(open_file("options.dat", FILE_OUTPUT, n), 0);
+    write_text(n, "0", true);
+    close_file(n);
+    EXPECT_EQ(file_bytes("options.dat"), "0\r\n");
+    EXPECT_EQ(file_bytes((data / "options.dat").string()), "1\r\n");
+
+    // Without a data folder nothing is found outside the working folder.
+    set_data_folder("");
+    n = free_file_number();
+    EXPECT_NE(open_file("suget.dat", FILE_INPUT, n), 0);
+    EXPECT_EQ(input_file_size(n), -1);
+    close_file(n);
 }

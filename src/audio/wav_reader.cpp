@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/files.h"
+
 namespace valmoren {
 
 bool source_open_file(ByteSource& src, const char* path) {
     src = ByteSource{};
     if (path == nullptr) return false;
-    std::FILE* f = std::fopen(path, "rb");
+    std::FILE* f = open_game_file(path, "rb");
     if (f == nullptr) return false;
     if (fseeko(f, 0, SEEK_END) != 0) {
         std::fclose(f);

@@ -1,7 +1,6 @@
 // story.cpp -- the story slides: stars, picture, captions from "suget.dat", the
 // key wait and the closing wipe. Writes g.stream_music (the story music).
 #include <cmath>
-#include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -60,18 +59,16 @@ std::vector<CaptionPiece> read_story_captions(const std::string& path, int set) 
     const std::string start_marker = std::to_string(set) + "0";
     const std::string end_marker = std::to_string(set) + "1";
 
-    std::error_code error;
-    std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error) return pieces;
     int n = free_file_number();
-    if (open_file(path, FILE_INPUT, n) != 0) {
+    const long long size = open_file(path, FILE_INPUT, n) == 0 ? input_file_size(n) : -1;
+    if (size < 0) {
         close_file(n);
         return pieces;
     }
 
     // Every item read before the end of the file uses up at least one byte, so
     // size + 1 reads reach the end: a missing marker cannot keep us reading.
-    std::uintmax_t reads_left = size + 1;
+    long long reads_left = size + 1;
     bool in_block = false;
     std::string item;
     while (reads_left > 0) {

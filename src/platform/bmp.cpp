@@ -6,13 +6,12 @@
 #include <cstring>
 
 #include "platform/core_hooks.h"
+#include "platform/files.h"
 #include "platform/screen.h"
 
 namespace valmoren {
 
 namespace {
-
-enum BmpResult : int { BMP_OK = 0, BMP_UNSUPPORTED = 1, BMP_NO_FILE = 2, BMP_BAD = 3 };
 
 constexpr size_t HEADERS_SIZE = 54;  // 14-byte file header + 40-byte information header
 // A picture this large is only believed when the file really holds all its rows.
@@ -121,7 +120,7 @@ int decode(const uint8_t* data, size_t size, Image& img, int& rows_read) {
 // Reads a whole file into memory; false when it cannot be opened.
 bool read_whole_file(const std::string& path, std::vector<uint8_t>& bytes) {
     bytes.clear();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = open_game_file(path, "rb");
     if (!f) return false;
     uint8_t chunk[65536];
     size_t got;

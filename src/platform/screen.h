@@ -57,8 +57,13 @@ uint32_t* page_pixels(int page);
 int work_page();
 int visible_page();
 
-// Pictures. Result codes: 0 loaded, 1 unsupported 15/16-bit, 2 cannot open,
-// 3 not an acceptable BMP or ends early (rows already read stay in the image).
+// Pictures. What a load gives back.
+enum BmpResult : int {
+    BMP_OK = 0,           // loaded
+    BMP_UNSUPPORTED = 1,  // 15 or 16 bits a pixel
+    BMP_NO_FILE = 2,      // cannot be opened
+    BMP_BAD = 3,          // not an acceptable BMP, or ends early (rows read stay in the image)
+};
 int load_bmp(const std::string& path, Image& img);
 int load_bmp_from_memory(const uint8_t* data, size_t size, Image& img);
 int load_bmp_to_page(const std::string& path);

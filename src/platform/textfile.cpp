@@ -3,9 +3,12 @@
 // Writes no GameState fields.
 #include "platform/textfile.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/screen.h"
 
 namespace valmoren {
@@ -91,7 +94,7 @@ int open_file(const std::string& path, int mode, int number) {
     close_one(files[number]);
     const char* how = mode == FILE_INPUT ? "rb" : mode == FILE_OUTPUT ? "wb" : mode == FILE_APPEND ? "ab" : nullptr;
     if (!how) return 1;
-    std::FILE* f = std::fopen(path.c_str(), how);
+    std::FILE* f = open_game_file(path, how);
     if (!f) return 1;
     files[number].file = f;
     files[number].mode = mode;
@@ -164,6 +167,13 @@ void close_file(int number) {
 }
 
 bool texts_equal(const std::string& a, const std::string& b) { return a == b; }
+
+long long input_file_size(int number) {
+    TextFile* f = reading(number);
+    struct stat info {};
+    if (!f || fstat(fileno(f->file), &info) != 0) return -1;
+    return static_cast<long long>(info.st_size);
+}
 
 bool file_ok(int number) {
     if (number < 1 || number > MAX_FILE_NUMBER || !files[number].file) return false;

@@ -23,6 +23,8 @@ void write_text(int number, const std::string& text, bool end_line);
 void write_number(int number, long long value, bool end_line);
 void close_file(int number);  // 0 closes every open file
 bool texts_equal(const std::string& a, const std::string& b);
+// Size in bytes of a file open for input; -1 when the number has none.
+long long input_file_size(int number);
 // True when the file is open and everything written to it so far has reached
 // the disk without error (flushes it).
 bool file_ok(int number);

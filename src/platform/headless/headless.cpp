@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "platform/files.h"
 #include "platform/headless/image_dump.h"
 #include "platform/input.h"
 #include "platform/screen.h"
@@ -156,6 +157,7 @@ void headless_reset() {
     locate(1, 1);
     reset_frame_pacing();
     randomize(0);
+    set_data_folder("");
 }
 
 void headless_set_player(Player player) { hl.player = std::move(player); }
