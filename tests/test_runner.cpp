@@ -1,16 +1,18 @@
 // The level runner: requests honoured in the frame that raises them, restarts
 // that go back to the level-1 set-up from any level (in a loop, not nested),
-// level 4 lost to the crawling pad, and the level-3 frame that wins the level
-// never shown.
+// level 4 lost to the crawling pad, the level-3 frame that wins the level
+// never shown, and a won level left by a request that does not count as won.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <set>
 
 #include "flow/flow.h"
 #include "flow/game_state.h"
 #include "flow/runner.h"
+#include "platform/headless/headless.h"
 #include "play_support.h"
 
 using namespace valmoren;
@@ -55,7 +57,7 @@ TEST(Runner, Level1SetUpStoresItsValues) {
     EXPECT_EQ(g.enemies.size(), 41u);
     EXPECT_EQ(g.wave_step, 1);
     EXPECT_EQ(g.rockets, 3);     // not a level-1 field
-    EXPECT_EQ(g.level_done, 1);  // cleared by the end of level 1, not its set-up
+    EXPECT_EQ(g.level_done, 0);  // every game starts unwon
 }
 
 TEST(Runner, RestartFromLevel5GoesBackToLevel1) {
@@ -156,4 +158,110 @@ TEST(Runner, RestartsUseNoMoreStackThanOne) {
     EXPECT_EQ(g.request, 2);
     EXPECT_EQ(key_wait_depths.size(), 1u);
     EXPECT_LT(highest - lowest, 16u * 1024u);
+}
+
+namespace {
+
+// Stops the program from inside the scripted player.
+struct SecondGameSeen {};
+
+// What the second game looked like: at its first shown frame (level 1's
+// get-ready overlay, right after the set-up) and after `frames_to_watch`.
+struct SecondGame {
+    int8_t level = 0, level_done = -1;
+    int16_t energy = 0, score = -1;
+    double level_time = 0.0;
+    int8_t level_later = 0;
+    long level1_frames = 0;
+};
+
+// The whole program from its entry: Start at the menu, Enter at every key
+// wait. In the first game, level 1's countdown is run out at once, and during
+// the level-done overlay that follows, `in_overlay` acts (it says true once it
+// has done what it came to do). Then the second game is watched.
+SecondGame play_through_stale_win(const std::function<bool()>& in_overlay) {
+    constexpr long FRAMES_TO_WATCH = 400;
+    g = GameState{};
+    headless_reset();
+    headless_enter_temp_folder("runner_stale_win");
+    link_game_data();
+    int game = 0;
+    int8_t last_request = 0;
+    bool acted = false;
+    long watched = 0;
+    SecondGame second;
+    headless_set_player([&] {
+        if (headless_waiting_for_key()) {
+            headless_release(KEY_ESC);
+            headless_release(KEY_Y);
+            headless_release(KEY_ENTER);
+            headless_press(KEY_ENTER);  // Start in the menu, the story slides
+            return;
+        }
+        headless_release(KEY_ENTER);
+        if (g.request == 0 && (game == 0 || last_request != 0)) {
+            ++game;  // a level-1 set-up has just run: a new game is shown
+            if (game == 2) {
+                second.level = g.level;
+                second.level_done = g.level_done;
+                second.energy = g.energy;
+                second.score = g.score;
+                second.level_time = g.level_time;
+            }
+        }
+        last_request = g.request;
+        if (game == 1 && g.level == 1) {
+            const bool done_overlay = g.level_time == 0.0 && g.player_x == 320 && g.player_y == 240;
+            if (!done_overlay && !acted) g.level_time = 0.0;  // the countdown runs out next frame
+            if (done_overlay && !acted) acted = in_overlay();
+        }
+        if (game == 2) {
+            if (g.level == 1) ++second.level1_frames;
+            if (++watched == FRAMES_TO_WATCH) {
+                second.level_later = g.level;
+                throw SecondGameSeen{};
+            }
+        }
+    });
+    try {
+        headless_run_program([] { game_main(); });
+    } catch (const SecondGameSeen&) {
+    }
+    headless_set_player(nullptr);
+    return second;
+}
+
+void expect_level1_from_its_start(const SecondGame& second) {
+    EXPECT_EQ(second.level, 1);
+    EXPECT_EQ(second.level_done, 0);
+    EXPECT_EQ(second.energy, 240);
+    EXPECT_EQ(second.score, 0);  // no energy banked for a level never played
+    EXPECT_EQ(second.level_time, 101.0);
+    EXPECT_EQ(second.level_later, 1);  // still playing level 1, not level 2
+    EXPECT_GT(second.level1_frames, 300);
+}
+
+}  // namespace
+
+// Esc, then Y to "Exit?!", while level 1's level-done picture is up: the level
+// is left for the menu, and Start there plays level 1 from its beginning.
+TEST(StaleWin, LeavingDuringTheLevelDoneOverlayDoesNotCarryTheWin) {
+    const SecondGame second = play_through_stale_win([] {
+        headless_press(KEY_ESC);
+        headless_press(KEY_Y);
+        return g.request == 2;
+    });
+    expect_level1_from_its_start(second);
+}
+
+// The level is won and, later in the same frame, the last energy is lost (the
+// ball missed after the countdown ran out): Y to "Game reset?!" restarts the
+// game, which plays level 1 from its beginning.
+TEST(StaleWin, RestartAfterAWinAndAGameOverInOneFrame) {
+    const SecondGame second = play_through_stale_win([] {
+        g.energy = 0;
+        headless_press(KEY_Y);
+        return true;
+    });
+    expect_level1_from_its_start(second);
 }

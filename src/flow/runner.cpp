@@ -68,6 +68,7 @@ void setup_level1() {
     g.craft2_y = 240;
     g.fall_speed = 6;
     g.level = 1;
+    g.level_done = 0;  // every game starts unwon
 
     size_array(g.objects, g.object_count);
     size_array(g.split_requests, 4);
@@ -218,11 +219,17 @@ void setup_level5() {
 }
 
 // The end of every frame: music kept alive, game over asked, requests
-// honoured at once (a restart or a leave skips the rest of the frame).
+// honoured at once (a restart or a leave skips the rest of the frame). A level
+// left by a request is not won, even when its win came in the same frame (the
+// player left during the level-done picture, or lost the last energy after it).
 FrameOutcome frame_requests(bool game_over) {
     if (game_over) show_overlay(2);
-    if (g.request == 1) return REQUEST_RESTART;
+    if (g.request == 1) {
+        g.level_done = 0;
+        return REQUEST_RESTART;
+    }
     if (g.request == 2) {
+        g.level_done = 0;
         sound_shutdown();
         return REQUEST_LEAVE;
     }
