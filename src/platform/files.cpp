@@ -2,8 +2,12 @@
 // data folder, for reading. Writes no GameState fields.
 #include "platform/files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace valmoren {
@@ -25,7 +29,76 @@ std::FILE* open_plain_file(const std::string& path) {
     return f;
 }
 
+constexpr int LINK_HOPS_MAX = 40;  // as the system's own limit on links in a path
+
+// The folder part of a path, with its slash ("" for a bare name).
+std::string folder_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The file a save of `path` must replace: the final target of a chain of
+// symbolic links, or the name itself. Empty when that file exists but could
+// not have been opened for writing in place (opened without truncating, so
+// the look changes nothing), is no plain file, or the links go round.
+std::string writable_target(const std::string& path, struct stat& info, bool& exists) {
+    std::string target = path;
+    for (int hop = 0; hop < LINK_HOPS_MAX; ++hop) {
+        if (lstat(target.c_str(), &info) != 0) {
+            exists = false;
+            return errno == ENOENT ? target : std::string();
+        }
+        if (S_ISLNK(info.st_mode)) {
+            char link[PATH_MAX];
+            const ssize_t n = readlink(target.c_str(), link, sizeof link);
+            if (n <= 0 || n >= static_cast<ssize_t>(sizeof link)) return {};
+            const std::string to(link, static_cast<size_t>(n));
+            target = to[0] == '/' ? to : folder_of(target) + to;
+            continue;
+        }
+        exists = true;
+        if (!S_ISREG(info.st_mode)) return {};
+        const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return {};
+        close(fd);
+        return target;
+    }
+    return {};
+}
+
 }  // namespace
+
+std::FILE* begin_replacement(const std::string& path, Replacement& r) {
+    struct stat info {};
+    bool exists = false;
+    r.target = writable_target(path, info, exists);
+    if (r.target.empty()) return nullptr;
+    r.temp = r.target + ".new";
+    // A stale temporary file (or a link of that name) from an earlier save
+    // that never finished goes first; the new one is made afresh, never
+    // through a link. A folder of that name stops the save.
+    struct stat old {};
+    if (lstat(r.temp.c_str(), &old) == 0 && !S_ISDIR(old.st_mode)) unlink(r.temp.c_str());
+    const int fd = open(r.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    // The replaced file keeps its permissions.
+    if (exists) fchmod(fd, info.st_mode & 07777);
+    std::FILE* f = fdopen(fd, "wb");
+    if (!f) {
+        close(fd);
+        unlink(r.temp.c_str());
+    }
+    return f;
+}
+
+bool finish_replacement(std::FILE* f, const Replacement& r, bool complete) {
+    if (!f) return false;
+    complete = complete && std::fflush(f) == 0 && !std::ferror(f) && fsync(fileno(f)) == 0;
+    complete = std::fclose(f) == 0 && complete;
+    if (complete && std::rename(r.temp.c_str(), r.target.c_str()) == 0) return true;
+    unlink(r.temp.c_str());
+    return false;
+}
 
 void set_data_folder(const std::string& folder) { data_dir = folder; }
 

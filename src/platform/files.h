@@ -14,6 +14,22 @@ namespace valmoren {
 void set_data_folder(const std::string& folder);
 const std::string& data_folder();
 
+// A file written whole or not at all, in place of the file `path` names: the
+// new contents go to a temporary file beside the file that will be replaced
+// and take its place only once they have all reached the disk. A symbolic
+// link is written through (the link stays; its final target is replaced, in
+// the target's own folder). Nothing is replaced that could not have been
+// opened for writing in place (a folder, a write-protected file, a device):
+// then begin_replacement gives nullptr and the file stays as it was.
+struct Replacement {
+    std::string target;  // the file that will be replaced
+    std::string temp;    // where the new contents are written first
+};
+std::FILE* begin_replacement(const std::string& path, Replacement& r);
+// Closes the temporary file and, when `complete` and everything reached the
+// disk, moves it over the target; otherwise removes it. True when replaced.
+bool finish_replacement(std::FILE* f, const Replacement& r, bool complete);
+
 // fopen with the lookup above for reading ("rb"; only plain files count, so a
 // folder or a device of that name reads as missing); any other mode opens the
 // name as it stands, relative to the working folder. nullptr on failure.

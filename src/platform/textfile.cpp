@@ -22,6 +22,7 @@ struct TextFile {
     std::FILE* file = nullptr;
     int mode = FILE_INPUT;
     bool write_error = false;
+    Replacement replacement;  // FILE_REPLACE: the file the writes will replace
     // Read-ahead for input files.
     std::vector<unsigned char> buffer;
     size_t pos = 0;
@@ -72,7 +73,11 @@ void skip_blanks(TextFile& f) {
 }
 
 void close_one(TextFile& f) {
-    if (f.file) std::fclose(f.file);
+    if (f.mode == FILE_REPLACE) {
+        finish_replacement(f.file, f.replacement, !f.write_error);
+    } else if (f.file) {
+        std::fclose(f.file);
+    }
     f = TextFile{};
 }
 
@@ -92,9 +97,14 @@ int free_file_number() {
 int open_file(const std::string& path, int mode, int number) {
     if (number < 1 || number > MAX_FILE_NUMBER) return 1;
     close_one(files[number]);
-    const char* how = mode == FILE_INPUT ? "rb" : mode == FILE_OUTPUT ? "wb" : mode == FILE_APPEND ? "ab" : nullptr;
-    if (!how) return 1;
-    std::FILE* f = open_game_file(path, how);
+    std::FILE* f = nullptr;
+    if (mode == FILE_REPLACE) {
+        f = begin_replacement(path, files[number].replacement);
+    } else {
+        const char* how = mode == FILE_INPUT ? "rb" : mode == FILE_OUTPUT ? "wb" : mode == FILE_APPEND ? "ab" : nullptr;
+        if (!how) return 1;
+        f = open_game_file(path, how);
+    }
     if (!f) return 1;
     files[number].file = f;
     files[number].mode = mode;

@@ -10,6 +10,9 @@ enum FileMode : int {
     FILE_INPUT = 0,
     FILE_OUTPUT = 1,
     FILE_APPEND = 2,
+    // Like FILE_OUTPUT, but all or nothing: the file is replaced when it is
+    // closed, and only when every write succeeded (files.h, begin_replacement).
+    FILE_REPLACE = 3,
 };
 
 constexpr int MAX_FILE_NUMBER = 254;
