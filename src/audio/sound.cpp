@@ -2,6 +2,8 @@
 // Writes g.stream_music, g.stream_fx, g.stream_fx2 and g.music_on.
 #include "audio/sound.h"
 
+#include <cstdio>
+
 #include "audio/mixer.h"
 #include "platform/backend.h"
 #include "platform/input.h"
@@ -24,7 +26,9 @@ void sound_init() {
     if (g.music_on != 1) return;
     if (!backend_audio_open(mixer_mix)) {
         // The one failure the game reports. At this point the logo screen is
-        // drawing straight onto the visible page, where the text shows at once.
+        // drawing straight onto the visible page, where the text shows at once;
+        // a player at a terminal also reads why.
+        std::fprintf(stderr, "Can't initialize FMOD: %s\n", backend_error().c_str());
         print_text("Can't initialize FMOD", END_LINE);
         wait(-1);
         end_program(1);

@@ -34,6 +34,8 @@ void backend_before_key_wait();
 using AudioPull = void (*)(int16_t* out, int frames);
 bool backend_audio_open(AudioPull pull);
 void backend_audio_close();
+// Why the last thing asked of the backend failed, in the backend's own words.
+std::string backend_error();
 
 // Ends the program with the status. The sdl backend exits the process; the
 // headless backend throws ProgramEnd so a test can run the whole game.

@@ -2,7 +2,8 @@
 # window_test.py -- the built game in a real window under Xvfb: the logo fading
 # in on white, the menu with its buttons, Down three times and Enter leaving
 # with status 0, the window's close request leaving with status 0, and a sound
-# device that cannot start reported on the logo screen, ending with status 1.
+# device that cannot start reported on the logo screen (and with its reason on
+# standard error), ending with status 1.
 # Usage: window_test.py <run folder>. Exit 0 pass, 1 fail, 77 skipped.
 import os
 import sys
@@ -209,6 +210,11 @@ def sound_failure_run(server, run_folder):
         status = game.wait_end()
         if status != 1:
             failures.append(f"after the sound failure the game ended with status {status}, not 1")
+        # A player at a terminal reads the same words, with the reason.
+        errors = game.error_output()
+        said = [line for line in errors.splitlines() if line.startswith("Can't initialize FMOD: ")]
+        if len(said) != 1 or len(said[0]) <= len("Can't initialize FMOD: "):
+            failures.append(f"standard error does not give the failure with its reason: {errors!r}")
     finally:
         if failures:
             log(game.text_output())

@@ -145,9 +145,10 @@ class Game:
         env["VALMOREN_FRAME_LOG"] = self.frame_log
         env.update(extra_env or {})
         self.output = open(os.path.join(self.folder, "output.txt"), "wb")
+        self.errors = open(os.path.join(self.folder, "errors.txt"), "wb")
         self.started = time.monotonic()
         self.proc = subprocess.Popen(list(launcher) + ["./valmoren"], cwd=self.copy, env=env,
-                                     stdout=self.output, stderr=subprocess.STDOUT)
+                                     stdout=self.output, stderr=self.errors)
         self.window = None
         self.window_seen = None
         self.log_read = 0  # bytes of the frame log already read
@@ -267,8 +268,17 @@ class Game:
         return None
 
     def text_output(self):
+        """What the game wrote on standard output and standard error."""
+        return self.standard_output() + self.error_output()
+
+    def standard_output(self):
         self.output.flush()
         with open(os.path.join(self.folder, "output.txt"), "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def error_output(self):
+        self.errors.flush()
+        with open(os.path.join(self.folder, "errors.txt"), "rb") as f:
             return f.read().decode(errors="replace")
 
     def finish(self):
@@ -276,6 +286,7 @@ class Game:
             self.proc.kill()
             self.proc.wait()
         self.output.close()
+        self.errors.close()
         shutil.rmtree(self.folder, ignore_errors=True)
 
 

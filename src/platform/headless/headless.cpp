@@ -127,6 +127,8 @@ bool backend_audio_open(AudioPull pull) {
 
 void backend_audio_close() { hl.pull = nullptr; }
 
+std::string backend_error() { return hl.audio_fail ? "the test's sound device is set to fail" : ""; }
+
 void end_program(int status) { throw ProgramEnd{status}; }
 
 // Test side.

@@ -131,6 +131,8 @@ void backend_audio_close() {
     audio_subsystem = false;
 }
 
+std::string backend_error() { return SDL_GetError(); }
+
 void end_program(int status) {
     if (audio_device != 0) SDL_CloseAudioDevice(audio_device);
     audio_device = 0;

@@ -170,12 +170,39 @@ void sdl_show_page() {
     log_present(pixels, win.pending_paced);
 }
 
+namespace {
+
+// Without a window the game cannot be seen or played: say why on standard
+// error, in one line, and end with status 1 (rather than run on unseen,
+// waiting for keys that can never come).
+[[noreturn]] void no_window(const char* reason) {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool no_display = (!x11 || !*x11) && (!wayland || !*wayland);
+    std::fprintf(stderr, "Valmoren: cannot open a window%s: %s\n",
+                 no_display ? " (no display: DISPLAY and WAYLAND_DISPLAY are not set)" : "", reason);
+    end_program(1);
+}
+
+// The window systems a player can see. Left to itself, SDL falls back to a
+// window nobody sees (its offscreen and dummy drivers) when there is no
+// display; those stay available to whoever names them in SDL_VIDEODRIVER.
+// Wayland is only tried where its sockets can be, so that libwayland does not
+// add its own complaint on a terminal without a session.
+std::string visible_video_drivers() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return (runtime && *runtime) ? "x11,wayland,KMSDRM" : "x11,KMSDRM";
+}
+
+}  // namespace
+
 void backend_init() {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
-        SDL_Log("Valmoren: SDL could not start: %s", SDL_GetError());
-    }
+#ifndef __EMSCRIPTEN__
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, visible_video_drivers().c_str());  // the variable still wins
+#endif
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) no_window(SDL_GetError());
 }
 
 void backend_open_screen(int full_screen) {
@@ -191,20 +218,15 @@ void backend_open_screen(int full_screen) {
             break;
         }
     }
-    if (!win.window) {
-        SDL_Log("Valmoren: no window: %s", SDL_GetError());
-        return;
-    }
+    if (!win.window) no_window(SDL_GetError());
     SDL_SetWindowTitle(win.window, win.caption.c_str());
     SDL_SetWindowMinimumSize(win.window, 320, 240);
     win.renderer = SDL_CreateRenderer(win.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
     if (!win.renderer) win.renderer = SDL_CreateRenderer(win.window, -1, SDL_RENDERER_SOFTWARE);
-    if (!win.renderer) {
-        SDL_Log("Valmoren: no renderer: %s", SDL_GetError());
-        return;
-    }
+    if (!win.renderer) no_window(SDL_GetError());
     win.page = SDL_CreateTexture(win.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
                                  SCREEN_W, SCREEN_H);
+    if (!win.page) no_window(SDL_GetError());
     if (win.page) SDL_SetTextureScaleMode(win.page, SDL_ScaleModeNearest);
     update_cursor();
     backend_present(page_pixels(visible_page()), false);
