@@ -112,6 +112,8 @@ TEST(Input, FramePacingHoldsShortFramesOnly) {
     const double held = headless_time() - start;
     EXPECT_GE(held, 1.0 / 60);
     EXPECT_LT(held, 1.0 / 60 + 2 * STEP);
+    // A window rests until just before the frame's end instead of spinning.
+    EXPECT_DOUBLE_EQ(headless_last_rest(), start + 1.0 / 60);
     frame_end();
     EXPECT_EQ(current_fps(), 1);  // published at the end of the very first frame
     EXPECT_NEAR(last_frame_duration(), held, 2 * STEP);
@@ -141,6 +143,21 @@ TEST(Input, FramePacingHoldsShortFramesOnly) {
     EXPECT_LE(time_of([] { frame_limit(); }), STEP);
     reset_frame_pacing();
     EXPECT_EQ(current_fps(), 0);
+}
+
+// The levels' short pauses rest, then poll the clock: they end on the first
+// look past their moment, exactly as a loop of looks alone would.
+TEST(Input, ClockWaitsRestThenEndOnTheirMoment) {
+    headless_reset();
+    headless_advance(2.0);
+    wait_until(2.5);
+    EXPECT_DOUBLE_EQ(headless_last_rest(), 2.5);
+    EXPECT_GT(headless_time(), 2.5);
+    EXPECT_LE(headless_time(), 2.5 + STEP);
+    // A moment already past: one look.
+    const double before = headless_time();
+    wait_until(1.0);
+    EXPECT_NEAR(headless_time() - before, STEP, 1e-12);
 }
 
 // Only a page that ends a frame held by frame_limit is handed over as a paced

@@ -89,6 +89,7 @@ TEST(Landing, VerdictStartsANewDescentAfterThePause) {
     headless_advance(5.7);  // nearest whole second is 6: the pause runs to 6.1
     EXPECT_EQ(judge(340, 402, 0.0), LANDED);
     EXPECT_GT(headless_time(), 6.1);
+    EXPECT_DOUBLE_EQ(headless_last_rest(), 6.1);  // rested, not spun, in a window
     EXPECT_EQ(g.player_y, -45);
     EXPECT_EQ(g.thrust, 0.0);
     EXPECT_GE(g.heading, 50.0);

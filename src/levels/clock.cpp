@@ -49,8 +49,7 @@ void level5_finale() {
     show_frame();
     stream_play(g.stream_fx);
     const int32_t start = whole_seconds();
-    while (seconds() <= start + 3.0) {
-    }
+    wait_until(start + 3.0);
     show_overlay(1);
     g.level_done = 1;
 }

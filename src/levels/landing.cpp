@@ -31,8 +31,7 @@ int roll(int n) { return static_cast<int>(std::floor(random() * n)); }
 // passes its nearest whole second by a tenth.
 void crash_pause() {
     const double mark = std::nearbyint(seconds());
-    while (seconds() <= mark + 0.1) {
-    }
+    wait_until(mark + 0.1);
 }
 
 // Every failed descent: energy lost, the explosion at the rocket, a new rocket.

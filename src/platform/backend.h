@@ -20,6 +20,14 @@ void backend_present(const uint32_t* pixels, bool paced_frame);
 void backend_pump_events();
 double backend_seconds();
 void backend_sleep_ms(int ms);
+// A loop that watches the clock is about to poll it until `moment`: the
+// window backend sleeps until a fraction of a millisecond before (the loop's
+// own polls then end the wait on time); the headless backend does nothing, so
+// its virtual clock runs exactly as under the polls alone.
+void backend_rest_until(double moment);
+// A loop that waits for the player's keys rests about `secs` between looks
+// (the window backend sleeps; the headless backend does nothing).
+void backend_rest(double secs);
 void backend_wait_retrace();
 // Pointer in 640x480 page coordinates; false when outside the picture.
 bool backend_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons);

@@ -12,6 +12,7 @@ namespace valmoren {
 namespace {
 
 constexpr int KEY_WAIT_SLICE_MS = 50;
+constexpr double POLL_REST = 0.001;  // between two looks at the keys in a waiting loop
 
 bool keys[KEY_TABLE_SIZE];
 bool key_pressed = false;
@@ -66,6 +67,14 @@ void set_mouse(int x, int y, int visible) { backend_set_mouse(x, y, visible); }
 
 double seconds() { return backend_seconds(); }
 
+void wait_until(double moment) {
+    backend_rest_until(moment);
+    while (seconds() <= moment) {
+    }
+}
+
+void rest_between_polls() { backend_rest(POLL_REST); }
+
 // Looks at the key-press flag the way a key wait does: the player may act
 // first, then window events arrive, then the flag is taken.
 static bool key_wait_look() {
@@ -116,7 +125,8 @@ void frame_begin() { pacing.frame_start = seconds(); }
 void frame_limit() {
     pacing.limited = true;
     if (pacing.target_fps < 1) return;
-    // Spins on the clock until the frame has lasted 1/target seconds.
+    // Rests, then polls the clock until the frame has lasted 1/target seconds.
+    backend_rest_until(pacing.frame_start + 1.0 / pacing.target_fps);
     for (;;) {
         const double elapsed = seconds() - pacing.frame_start;
         if (elapsed > 0 && 1.0 / elapsed <= pacing.target_fps) return;

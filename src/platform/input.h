@@ -37,6 +37,13 @@ bool get_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons);
 void set_mouse(int x, int y, int visible);
 
 double seconds();
+// Waits until the clock is past `moment` (seconds() > moment), resting for
+// the bulk of the time and polling the clock only for the last fraction of a
+// millisecond: the short pauses of the levels.
+void wait_until(double moment);
+// Rests a moment between two looks at the keys in a loop that waits for the
+// player (the pause), so that the loop does not keep a processor busy.
+void rest_between_polls();
 // -1: until a key press; >99: sleeps in 50 ms slices, a key press ends it;
 // 1..99: sleeps, keys ignored; otherwise returns at once.
 void wait(int ms);

@@ -36,6 +36,7 @@ void pause_game() {
                 t0 = now;
             }
         }
+        rest_between_polls();
     }
 }
 

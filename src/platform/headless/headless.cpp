@@ -22,6 +22,7 @@ constexpr long AUDIO_BATCH = 512;  // frames pulled at a time as the clock runs
 
 struct Headless {
     double now = 0.0;
+    double last_rest = -1.0;  // the moment the last rest was asked to end
     Player player;
     bool in_key_wait = false;
     long frames_shown = 0;
@@ -83,6 +84,9 @@ void backend_sleep_ms(int ms) {
     if (ms > 0) advance(ms / 1000.0);
 }
 
+void backend_rest_until(double moment) { hl.last_rest = moment; }
+void backend_rest(double) {}
+
 void backend_wait_retrace() {
     const double next = (std::floor(hl.now * 60.0) + 1.0) / 60.0;
     advance(next - hl.now);
@@ -135,6 +139,7 @@ void end_program(int status) { throw ProgramEnd{status}; }
 
 void headless_reset() {
     hl.now = 0.0;
+    hl.last_rest = -1.0;
     hl.player = nullptr;
     hl.in_key_wait = false;
     hl.frames_shown = 0;
@@ -181,6 +186,7 @@ void headless_set_mouse(int32_t x, int32_t y, int32_t buttons) {
 void headless_mouse_outside() { hl.mouse_inside = false; }
 
 double headless_time() { return hl.now; }
+double headless_last_rest() { return hl.last_rest; }
 void headless_advance(double secs) { advance(secs); }
 
 int headless_full_screen() { return hl.full_screen; }

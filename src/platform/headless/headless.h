@@ -33,6 +33,9 @@ void headless_mouse_outside();        // pointer leaves the window's picture
 // Virtual clock. Each seconds() call advances it by a small step so busy waits
 // end; sleeps jump it; wait_retrace jumps to the next 1/60 s.
 double headless_time();
+// The moment up to which the game last asked to rest before polling the clock
+// (a window would sleep until shortly before it); -1 when it has not asked.
+double headless_last_rest();
 void headless_advance(double secs);
 constexpr double HEADLESS_CLOCK_STEP = 20e-6;
 

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 #include "platform/backend.h"
 #include "platform/sdl/sdl_internal.h"
@@ -32,26 +35,47 @@ void audio_callback(void*, Uint8* stream, int len) {
     else SDL_memset(stream, 0, static_cast<size_t>(len));
 }
 
-// Sleeps until the clock reaches `until`, keeping the window responsive: real
-// sleeps (in slices, so events keep flowing) while more than half a
-// millisecond is left, then a short spin. Spinning longer would cost the game
-// its share of a busy processor, and with it whole frames.
-void sleep_until(double until) {
+// The last stretch of a wait is spun, not slept: a sleep may overrun by a
+// good part of this (with the timer slack set below, typically 40-80 us), a
+// spin ends on time.
+constexpr double SPIN_WINDOW = 0.00015;
+constexpr double SPIN_LEFT = 0.0001;  // what the last nap leaves to spin
+constexpr double SLEEP_SLICE = 0.01;  // events keep flowing between slices
+
+// Sleeps, in slices that keep the window responsive, until the clock is
+// within SPIN_WINDOW of `until`.
+void nap_until(double until) {
     for (;;) {
         backend_pump_events();
         const double left = until - clock_now();
-        if (left <= 0) return;
-        if (left > 0.0005) {
-            const double nap = std::min(left - 0.0004, 0.01);
-            timespec ts{0, static_cast<long>(nap * 1e9)};
-            nanosleep(&ts, nullptr);
-        }
+        if (left <= SPIN_WINDOW) return;
+        const double nap = std::min(left - SPIN_LEFT, SLEEP_SLICE);
+        timespec ts{0, static_cast<long>(nap * 1e9)};
+        nanosleep(&ts, nullptr);
+    }
+}
+
+// Sleeps until the clock reaches `until`: naps, then a short spin. Spinning
+// longer would cost the game its share of a busy processor, and with it whole
+// frames; sleeping to the end would overrun.
+void sleep_until(double until) {
+    nap_until(until);
+    while (clock_now() < until) {
     }
 }
 
 }  // namespace
 
 double sdl_clock() { return clock_now(); }
+
+// Asks the system to wake the game's sleeps on time: the default slack of 50
+// microseconds would make every nap longer than asked, and the spin after it
+// shorter windows could not catch.
+void sdl_sleep_precisely() {
+#ifdef __linux__
+    prctl(PR_SET_TIMERSLACK, 1000UL);  // nanoseconds
+#endif
+}
 
 double backend_seconds() {
     const double now = clock_now();
@@ -67,6 +91,18 @@ void backend_sleep_ms(int ms) {
     if (ms <= 0) return;
     sdl_show_page();  // a level frame's page waiting for its flip goes up now
     sleep_until(clock_now() + ms / 1000.0);
+}
+
+// The caller polls the clock for the last fraction of a millisecond itself.
+void backend_rest_until(double moment) {
+    sdl_show_page();
+    nap_until(moment);
+}
+
+void backend_rest(double secs) {
+    sdl_show_page();
+    timespec ts{0, static_cast<long>(secs * 1e9)};
+    nanosleep(&ts, nullptr);
 }
 
 // The retrace is a 60 Hz beat of the game's own, whatever the display does:

@@ -197,6 +197,7 @@ std::string visible_video_drivers() {
 }  // namespace
 
 void backend_init() {
+    sdl_sleep_precisely();
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
 #ifndef __EMSCRIPTEN__
