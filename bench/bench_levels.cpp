@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <vector>
 
-#include "flow/game_state.h"
 #include "flow/runner.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 

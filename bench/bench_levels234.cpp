@@ -11,12 +11,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "flow/game_state.h"
 #include "flow/runner.h"
 #include "levels/levels.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 

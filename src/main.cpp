@@ -1,5 +1,5 @@
-// main.cpp -- the game executable: the entry on the SDL backend. Command-line
-// arguments are not used.
+// main.cpp -- the game executable: the entry on the window backend.
+// Command-line arguments are not used.
 #include "flow/flow.h"
 
 int main(int, char**) {

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "flow/game_state.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "state/game_state.h"
 
 namespace valmoren::fe_test {
 

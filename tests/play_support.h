@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "flow/game_state.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/image_dump.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "state/game_state.h"
 
 namespace valmoren::testing_support {
 

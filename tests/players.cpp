@@ -8,10 +8,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "flow/game_state.h"
+#include "levels/levels.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
+#include "play/boxes.h"
 #include "play/play.h"
+#include "state/bounds.h"
+#include "state/game_state.h"
 
 namespace valmoren::players {
 
@@ -44,11 +47,6 @@ void sideways(bool left, bool right) {
     }
 }
 
-template <typename T>
-int last_of(const std::vector<T>& array, int last) {
-    return std::min(last, static_cast<int>(array.size()) - 1);
-}
-
 // ---------------------------------------------------------------- level 1
 
 // Where the ball's top will be when it reaches the plane it flies toward,
@@ -68,7 +66,7 @@ int32_t predicted_arrival_y() {
 
 // ---------------------------------------------------------------- level 2
 
-constexpr int PLANE_Y = 436, PLANE_W = 27, PLANE_H = 40;
+constexpr int PLANE_Y = 436;  // the level-2 plane's row
 constexpr int HORIZON = 48;  // frames looked ahead for what falls on the plane
 
 // Something falling toward the plane's row: a box and its step per frame.
@@ -111,17 +109,6 @@ int plane_at(int from, int target, int k) {
 }
 
 // ---------------------------------------------------------------- level 3
-
-struct Sector {
-    double from, to;
-    int dx, dy;
-};
-constexpr Sector SECTORS[16] = {
-    {0, 24, 0, -40},     {24, 48, 10, -30},   {48, 72, 20, -20},   {72, 96, 30, -10},
-    {96, 120, 40, 0},    {120, 144, 30, 10},  {144, 168, 20, 20},  {168, 192, 10, 30},
-    {192, 216, 0, 40},   {216, 240, -10, 30}, {240, 264, -20, 20}, {264, 288, -30, 10},
-    {288, 312, -40, 0},  {312, 336, -30, -10}, {336, 350, -20, -20}, {350, 360, -10, -30},
-};
 
 // The ship's picture in a heading sector (empty when none could be read).
 const Image& ship_look(int sector) {
@@ -176,9 +163,9 @@ void shooter() {
     // Enemy shots and obstacles, whether drawn or not: an obstacle of an
     // earlier wave is no longer drawn but still falls and still hurts.
     std::vector<Falling> falling;
-    for (int s = 0; s <= last_of(g.shots, g.last_shot); ++s) {
+    for (int s = 0; s <= last_index(g.shots, g.last_shot); ++s) {
         const Shot& shot = g.shots[static_cast<size_t>(s)];
-        if (shot.kind == 2) falling.push_back({shot.x, shot.y, 5, 7, shot.dy});
+        if (shot.kind == SHOT_ENEMY) falling.push_back({shot.x, shot.y, 5, 7, shot.dy});
     }
     // Obstacles that will pass over the middle of the screen rub against the
     // ball left there and drain energy while they touch it: shoot them first.
@@ -186,20 +173,20 @@ void shooter() {
         int x, w, value;
     };
     std::vector<Column> columns;
-    for (int k = 0; k <= last_of(g.objects, g.last_spawned); ++k) {
+    for (int k = 0; k <= last_index(g.objects, g.last_spawned); ++k) {
         const FallingObject& o = g.objects[static_cast<size_t>(k)];
-        if (o.kind < 1 || o.kind > 3) continue;
-        const int w = o.kind == 1 ? 47 : 32;
-        const int h = o.kind == 1 ? 54 : (o.kind == 2 ? 27 : 25);
+        if (o.kind < OBJECT_ENEMY || o.kind > OBJECT_ROCK2) continue;
+        const Box box = level2_obstacle_box(o.kind);
+        const int w = box.w, h = box.h;
         falling.push_back({o.x, o.y, w, h, o.dy});
-        const int touch_w = o.kind == 1 ? 75 : 48;
-        const bool over_ball = o.kind != 3 && o.x < g.player_x + 16 && o.x + touch_w > g.player_x &&
-                               o.y < g.player_y + 16;
+        const int touch_w = o.kind == OBJECT_ENEMY ? 75 : 48;
+        const bool over_ball = o.kind != OBJECT_ROCK2 && o.x < g.player_x + BALL_SIZE &&
+                               o.x + touch_w > g.player_x && o.y < g.player_y + BALL_SIZE;
         if (o.y + h < PLANE_Y - 20) columns.push_back({o.x, w, over_ball ? 3000 : 150});
     }
     std::vector<Track> tracks;
     std::vector<const Enemy*> live;
-    for (int i = 0; i <= last_of(g.enemies, 21); ++i) {
+    for (int i = 0; i <= last_index(g.enemies, 21); ++i) {
         const Enemy& e = g.enemies[static_cast<size_t>(i)];
         if (e.state != 1) continue;
         live.push_back(&e);
@@ -223,10 +210,10 @@ void shooter() {
         for (const Falling& f : falling) {
             for (int k = 1; k <= HORIZON; ++k) {
                 const int y = f.y + f.dy * k;
-                if (y >= PLANE_Y + PLANE_H || y + f.h <= PLANE_Y) continue;
+                if (y >= PLANE_Y + PLANE2_H || y + f.h <= PLANE_Y) continue;
                 const int p = plane_at(from, c, k);
                 const int q = plane_at(from, c, k + 1);
-                const int lo = std::min(p, q) - 4, hi = std::max(p, q) + PLANE_W + 4;
+                const int lo = std::min(p, q) - 4, hi = std::max(p, q) + PLANE2_W + 4;
                 if (lo < f.x + f.w && f.x < hi) {
                     cost += 20000 + 200L * (HORIZON - k);
                     break;
@@ -287,20 +274,20 @@ void pilot() {
     }
     if (g.level != 3) return;
     // Asteroids still to avoid and pieces still to collect, as on the screen.
-    struct Box {
+    struct Spot {
         int x, y;
     };
-    std::vector<Box> rocks, pieces;
-    for (int k = 0; k <= last_of(g.objects, g.last_spawned); ++k) {
+    std::vector<Spot> rocks, pieces;
+    for (int k = 0; k <= last_index(g.objects, g.last_spawned); ++k) {
         const FallingObject& o = g.objects[static_cast<size_t>(k)];
-        if (o.kind == 5 || o.kind == 0) continue;
+        if (o.kind == OBJECT_EXPLODED || o.kind == OBJECT_NONE) continue;
         // Only the asteroids the ship could reach in the frames looked at.
         if (std::hypot(wrapped(o.x - g.player_x, 640), wrapped(o.y - g.player_y, 480)) < 260)
             rocks.push_back({o.x, o.y});
     }
-    for (int i = 0; i <= last_of(g.enemies, g.rock_count); ++i) {
+    for (int i = 0; i <= last_index(g.enemies, g.rock_count); ++i) {
         const Enemy& e = g.enemies[static_cast<size_t>(i)];
-        if (e.state == 1) pieces.push_back({e.x, e.y});
+        if (e.state == ENEMY_ALIVE) pieces.push_back({e.x, e.y});
     }
     // A piece that lies on an asteroid cannot be had without a knock: after a
     // long while without a catch the pilot stops minding the asteroids.
@@ -323,7 +310,7 @@ void pilot() {
     constexpr double PUSHES[4] = {0.0, 0.7, 1.05, 1.4};
     auto sector_of = [](double heading) {
         int i = 0;
-        while (i < 15 && heading >= SECTORS[i].to) ++i;
+        while (i < SHIP_SECTOR_COUNT - 1 && heading >= SHIP_SECTORS[i].to) ++i;
         return i;
     };
     auto step = [](int32_t v, double speed) {
@@ -331,7 +318,7 @@ void pilot() {
     };
     long best_cost = 0;
     bool first = true, best_turn_left = false, best_turn_right = false, best_space = false;
-    for (int want = 0; want < 16; ++want) {
+    for (int want = 0; want < SHIP_SECTOR_COUNT; ++want) {
         for (double push : PUSHES) {
             int px = g.player_x, py = g.player_y, vx = g.vel_x, vy = g.vel_y;
             int ax = g.aim_dx, ay = g.aim_dy;
@@ -345,14 +332,14 @@ void pilot() {
                 const int now = sector_of(h);
                 l = r = false;
                 if (now != want) {
-                    double turn = (SECTORS[want].from + SECTORS[want].to) / 2 - h;
+                    double turn = (SHIP_SECTORS[want].from + SHIP_SECTORS[want].to) / 2 - h;
                     turn -= 360 * std::round(turn / 360);
                     (turn > 0 ? r : l) = true;
                 }
                 // Push only along the heading's exact direction: a ship whose
                 // travel points elsewhere coasts to a stop first, which lines
                 // its travel up with the heading again.
-                const bool lined_up = vx == SECTORS[now].dx && vy == SECTORS[now].dy;
+                const bool lined_up = vx == SHIP_SECTORS[now].dx && vy == SHIP_SECTORS[now].dy;
                 sp = now == want && push > 0 && thrust < push && (lined_up || thrust <= 0);
             };
             bool l = false, r = false, sp = false;
@@ -365,7 +352,7 @@ void pilot() {
                 if (heading >= 360) heading = 0;
                 else if (heading < 0) heading = 359;
                 if (sp) {
-                    const Sector& s = SECTORS[sector_of(heading)];
+                    const ShipSector& s = SHIP_SECTORS[sector_of(heading)];
                     ax = s.dx;
                     ay = s.dy;
                     if (vx < ax) ++vx;
@@ -389,22 +376,22 @@ void pilot() {
                 if (py < -30) py += 480;
                 if (px > 640) px -= 640;
                 if (py > 480) py -= 480;
-                ax = SECTORS[sector_of(heading)].dx;
-                ay = SECTORS[sector_of(heading)].dy;
+                ax = SHIP_SECTORS[sector_of(heading)].dx;
+                ay = SHIP_SECTORS[sector_of(heading)].dy;
                 // The ship's picture in its heading, against what it meets,
                 // as the eye sees the shapes touch.
                 const Image& ship = ship_look(sector_of(heading));
-                for (const Box& b : rocks) {
-                    if (sprites_overlap(g.img_rock, b.x, b.y, 32, 27, ship, px, py, 50, 50) ||
-                        sprites_overlap(g.img_rock, b.x - 2, b.y, 32, 27, ship, px, py, 50, 50)) {
+                for (const Spot& b : rocks) {
+                    if (sprites_overlap(g.img_rock, b.x, b.y, ROCK_W, ROCK_H, ship, px, py, SHIP_W, SHIP_H) ||
+                        sprites_overlap(g.img_rock, b.x - 2, b.y, ROCK_W, ROCK_H, ship, px, py, SHIP_W, SHIP_H)) {
                         cost = 1000000 - 1000L * f;
                         break;
                     }
                 }
                 if (cost >= 0) break;
-                for (const Box& b : pieces) {
+                for (const Spot& b : pieces) {
                     const int cx = b.x + 10, cy = b.y + 22;
-                    if (sprites_overlap(ship, px, py, 50, 50, g.img_enemy, b.x, b.y, 21, 45)) {
+                    if (sprites_overlap(ship, px, py, SHIP_W, SHIP_H, g.img_enemy, b.x, b.y, 21, 45)) {
                         cost = f;
                         break;
                     }
@@ -456,9 +443,9 @@ void gunner() {
     }
     if (g.level != 5) return;
     const FallingObject* target = nullptr;
-    for (int i = 0; i <= last_of(g.objects, g.last_spawned); ++i) {
+    for (int i = 0; i <= last_index(g.objects, g.last_spawned); ++i) {
         const FallingObject& o = g.objects[static_cast<size_t>(i)];
-        if (o.alive <= 0 || o.kind < 1 || o.kind > 3) continue;
+        if (o.alive <= 0 || o.kind < OBJECT_ENEMY || o.kind > OBJECT_ROCK2) continue;
         if (o.y + 4 * o.dy > 455) continue;  // too late to stop
         if (target == nullptr || o.y > target->y) target = &o;
     }
@@ -466,10 +453,9 @@ void gunner() {
     if (target != nullptr) {
         // The box each kind is tested with, and its middle under the hot spot
         // two frames from now, when the shot is tested.
-        const int32_t w = target->kind == 1 ? 20 : target->kind == 2 ? 60 : 32;
-        const int32_t h = target->kind == 1 ? 60 : target->kind == 2 ? 61 : 27;
-        x = target->x + w / 2 - 16;
-        y = target->y + 2 * target->dy + h / 2 - 16;
+        const Box box = level5_target_box(target->kind);
+        x = target->x + box.w / 2 - 16;
+        y = target->y + 2 * target->dy + box.h / 2 - 16;
     }
     headless_set_mouse(x, y, g.thrust > 4.5 ? 0 : 1);
 }

@@ -1,9 +1,9 @@
 // Contact tests: the corner-inside box rule and the pixel-exact picture test.
 #include <gtest/gtest.h>
 
-#include "flow/game_state.h"
 #include "play/play.h"
 #include "play_support.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 using namespace valmoren::testing_support;

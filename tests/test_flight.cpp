@@ -5,10 +5,10 @@
 
 #include <filesystem>
 
-#include "flow/game_state.h"
 #include "levels/levels.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 

@@ -113,15 +113,15 @@ void count_pull(int16_t* out, int frames) {
 TEST_F(HeadlessTest, SoundDeviceIsPulledAsVirtualTimePasses) {
     pulled_frames = 0;
     headless_audio_set_fail(true);
-    EXPECT_FALSE(backend_audio_open(count_pull));
+    EXPECT_FALSE(open_sound_device(count_pull));
     headless_audio_set_fail(false);
-    ASSERT_TRUE(backend_audio_open(count_pull));
+    ASSERT_TRUE(open_sound_device(count_pull));
     headless_audio_record(true);
     wait(1000);
     const auto& heard = headless_audio_recorded();
     EXPECT_NEAR(static_cast<double>(pulled_frames), 44100.0, 600.0);
     EXPECT_EQ(heard.size(), static_cast<size_t>(pulled_frames) * 2);
     EXPECT_EQ(headless_audio_pull(10).size(), 20u);
-    backend_audio_close();
+    close_sound_device();
     EXPECT_FALSE(headless_audio_is_open());
 }

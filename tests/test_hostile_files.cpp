@@ -18,12 +18,12 @@
 
 #include "audio/sound.h"
 #include "flow/flow.h"
-#include "flow/game_state.h"
 #include "flow/runner.h"
 #include "frontend/frontend.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
 #include "play/play.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 

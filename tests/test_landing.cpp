@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "flow/game_state.h"
 #include "levels/levels.h"
 #include "platform/headless/headless.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 

@@ -2,10 +2,10 @@
 // steering the plane the ball flies towards to where the ball will arrive.
 #include <gtest/gtest.h>
 
-#include "flow/game_state.h"
 #include "flow/runner.h"
 #include "play_support.h"
 #include "players.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 using namespace valmoren::testing_support;

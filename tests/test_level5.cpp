@@ -9,10 +9,10 @@
 #include <iterator>
 #include <sstream>
 
-#include "flow/game_state.h"
 #include "flow/runner.h"
 #include "play_support.h"
 #include "players.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 using namespace valmoren::testing_support;

@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <sstream>
 
-#include "flow/game_state.h"
 #include "flow/runner.h"
 #include "levels/levels.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
 #include "players.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 

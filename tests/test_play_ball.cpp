@@ -2,10 +2,10 @@
 // deflection table, and the planes' bounds; the level-2 plane's bounds.
 #include <gtest/gtest.h>
 
-#include "flow/game_state.h"
 #include "levels/levels.h"
 #include "play/play.h"
 #include "play_support.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 using namespace valmoren::testing_support;

@@ -2,9 +2,9 @@
 // the level-4 lander's fall with its rounding.
 #include <gtest/gtest.h>
 
-#include "flow/game_state.h"
 #include "play/play.h"
 #include "play_support.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 using namespace valmoren::testing_support;

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "flow/game_state.h"
 #include "play/play.h"
 #include "play_support.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 using namespace valmoren::testing_support;

@@ -3,10 +3,10 @@
 // its time back; level 2 loses its shots.
 #include <gtest/gtest.h>
 
-#include "flow/game_state.h"
 #include "levels/levels.h"
 #include "play/play.h"
 #include "play_support.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 using namespace valmoren::testing_support;

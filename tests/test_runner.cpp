@@ -10,10 +10,10 @@
 #include <set>
 
 #include "flow/flow.h"
-#include "flow/game_state.h"
 #include "flow/runner.h"
 #include "platform/headless/headless.h"
 #include "play_support.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 using namespace valmoren::testing_support;
@@ -71,7 +71,7 @@ TEST(Runner, RestartFromLevel5GoesBackToLevel1) {
     g.heading = 3.5;
     g.score = 900;
     g.energy = 0;  // lost: game over, "Game reset?!", Y
-    EXPECT_EQ(level_frame(), REQUEST_RESTART);
+    EXPECT_EQ(level_frame(), RESTART_GAME);
     EXPECT_EQ(g.request, 1);
     level_setup(1);
     headless_set_player(nullptr);
@@ -95,7 +95,7 @@ TEST(Runner, Level4IsLostWhenThePadCrawlsAway) {
     g.craft_x = -196;
     g.music_on = 1;
     const long shown = headless_frames_shown();
-    EXPECT_EQ(level_frame(), REQUEST_LEAVE);  // N to "Game reset?!": back to the menu
+    EXPECT_EQ(level_frame(), LEAVE_TO_MENU);  // N to "Game reset?!": back to the menu
     headless_set_player(nullptr);
     EXPECT_EQ(g.request, 2);
     EXPECT_EQ(g.music_on, 0);  // the sound was shut down

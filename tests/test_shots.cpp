@@ -2,10 +2,10 @@
 // drawing and freeing shots at the screen's edges, and the 0.2 s limiter.
 #include <gtest/gtest.h>
 
-#include "flow/game_state.h"
 #include "levels/levels.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 

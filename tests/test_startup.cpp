@@ -5,10 +5,10 @@
 #include <fstream>
 
 #include "flow/flow.h"
-#include "flow/game_state.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 

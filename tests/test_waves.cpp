@@ -2,9 +2,9 @@
 // enemy fire, every shot hit, and the wave sequence to the level's end.
 #include <gtest/gtest.h>
 
-#include "flow/game_state.h"
 #include "levels/levels.h"
 #include "platform/headless/headless.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 

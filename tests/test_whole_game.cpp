@@ -11,10 +11,10 @@
 #include <string>
 
 #include "flow/flow.h"
-#include "flow/game_state.h"
 #include "platform/headless/headless.h"
 #include "play_support.h"
 #include "players.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 using namespace valmoren::testing_support;

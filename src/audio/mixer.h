@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "flow/game_state.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 
 #include "audio/mixer.h"
-#include "platform/backend.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "platform/system.h"
 
 namespace valmoren {
 
@@ -24,11 +24,11 @@ bool sound_running = false;
 // as they are (and a device the test harness has reset is opened anew).
 void sound_init() {
     if (g.music_on != 1) return;
-    if (!backend_audio_open(mixer_mix)) {
+    if (!open_sound_device(mixer_mix)) {
         // The one failure the game reports. At this point the logo screen is
         // drawing straight onto the visible page, where the text shows at once;
         // a player at a terminal also reads why.
-        std::fprintf(stderr, "Can't initialize FMOD: %s\n", backend_error().c_str());
+        std::fprintf(stderr, "Can't initialize FMOD: %s\n", sound_device_error().c_str());
         print_text("Can't initialize FMOD", END_LINE);
         wait(-1);
         end_program(1);
@@ -58,7 +58,7 @@ void stream_stop(StreamHandle& slot) {
 
 void sound_shutdown() {
     // The device goes first, so no mix is running while the streams are released.
-    if (sound_running) backend_audio_close();
+    if (sound_running) close_sound_device();
     sound_running = false;
     mixer_close_all();
     g.stream_music = 0;

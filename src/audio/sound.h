@@ -3,7 +3,7 @@
 // Every operation but sound_shutdown does nothing while g.music_on is not 1.
 #pragma once
 
-#include "flow/game_state.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 

@@ -6,9 +6,9 @@
 
 #include "audio/sound.h"
 #include "frontend/frontend.h"
-#include "platform/backend.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "platform/system.h"
 #include "platform/textfile.h"
 
 namespace valmoren {
@@ -27,7 +27,7 @@ int read_full_screen_setting() {
 }
 
 void start_up() {
-    backend_init();
+    start_platform();
     const int full_screen = read_full_screen_setting();
     set_caption("Valmoren");
     open_screen(full_screen);

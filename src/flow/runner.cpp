@@ -1,28 +1,29 @@
 // runner.cpp -- the five levels in order: each level's set-up, its frame with
 // the request handling, its end, the victory and the score log; run_game
-// strings them together. Writes the per-level fields of g (pictures, arrays,
-// energy, score, request, level, level_done, positions, clocks, streams).
-#include <cmath>
+// strings them together. Writes the per-level fields of g: the picture slots
+// and entity arrays; energy, score, request, level, level_done, rockets,
+// controls_mouse; player_x, player_y, craft_x, craft_y, craft2_x, craft2_y,
+// vel_x, vel_y, aim_dx, aim_dy, heading, thrust, ship_accel; object_count,
+// last_spawned, fall_speed, rocks_left, rock_count, wave_no, wave_step;
+// level_time, tick_mark; the stream slots.
 #include <cstdio>
 #include <ctime>
 
 #include "audio/sound.h"
 #include "flow/flow.h"
-#include "flow/game_state.h"
 #include "flow/runner.h"
 #include "frontend/frontend.h"
 #include "levels/levels.h"
-#include "platform/backend.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "platform/system.h"
 #include "platform/textfile.h"
 #include "play/play.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 
 namespace {
-
-int32_t whole_seconds() { return static_cast<int32_t>(std::nearbyint(seconds())); }
 
 // Streams are opened only with the music on (the stream layer checks again).
 void open_stream(StreamHandle& slot, const char* path) {
@@ -55,7 +56,7 @@ void setup_level1() {
     g.rocks_left = 200;
     g.level_time = 101.0;
     g.score = 0;
-    g.request = 0;
+    g.request = REQUEST_NONE;
     g.object_count = 5;
     g.last_spawned = -1;
     g.player_x = 320;
@@ -88,7 +89,7 @@ void setup_level1() {
 
     g.tick_mark = whole_seconds();
     set_target_fps(60);
-    show_overlay(0);
+    show_overlay(OVERLAY_GET_READY);
 }
 
 void setup_level2() {
@@ -183,7 +184,7 @@ void setup_level4() {
     open_stream(g.stream_fx, "sounds/boom.wav");
     open_stream(g.stream_music, "sounds/m_fon4.ogg");
 
-    show_overlay(0);
+    show_overlay(OVERLAY_GET_READY);
     new_descent();
 }
 
@@ -215,7 +216,7 @@ void setup_level5() {
 
     // The first phase counts from here, whatever the story slide took.
     g.tick_mark = whole_seconds();
-    show_overlay(0);
+    show_overlay(OVERLAY_GET_READY);
 }
 
 // The end of every frame: music kept alive, game over asked, requests
@@ -223,15 +224,15 @@ void setup_level5() {
 // left by a request is not won, even when its win came in the same frame (the
 // player left during the level-done picture, or lost the last energy after it).
 FrameOutcome frame_requests(bool game_over) {
-    if (game_over) show_overlay(2);
-    if (g.request == 1) {
+    if (game_over) show_overlay(OVERLAY_GAME_OVER);
+    if (g.request == REQUEST_RESTART) {
         g.level_done = 0;
-        return REQUEST_RESTART;
+        return RESTART_GAME;
     }
-    if (g.request == 2) {
+    if (g.request == REQUEST_LEAVE) {
         g.level_done = 0;
         sound_shutdown();
-        return REQUEST_LEAVE;
+        return LEAVE_TO_MENU;
     }
     return LEVEL_GOES_ON;
 }
@@ -249,7 +250,7 @@ FrameOutcome frame_level1() {
     wait_retrace();
     draw_hud();
     run_level_clock();
-    draw_background(2);
+    draw_background(BACKGROUND_DOWN);
     update_objects();
     draw_energy_bar();
     draw_player_sprites();
@@ -263,7 +264,7 @@ FrameOutcome frame_level1() {
 FrameOutcome frame_level2() {
     clear();
     frame_begin();
-    draw_background(2);
+    draw_background(BACKGROUND_DOWN);
     draw_player_sprites();
     move_shots();
     update_objects();
@@ -286,7 +287,7 @@ FrameOutcome frame_level3() {
     g.player_x += 1;
     if (g.rocks_left == 0) {
         start_debris_wave();
-        if (g.rocks_left <= 10) show_overlay(0);
+        if (g.rocks_left <= 10) show_overlay(OVERLAY_GET_READY);
         if (g.level_done == 1) {
             // The winning wave start is never shown.
             clear();
@@ -294,7 +295,7 @@ FrameOutcome frame_level3() {
         }
     }
     stream_play(g.stream_music);
-    draw_background(3);
+    draw_background(BACKGROUND_RIGHT);
     fly_ship();
     update_hazards();
     update_enemies(0);
@@ -310,7 +311,7 @@ FrameOutcome frame_level3() {
 FrameOutcome frame_level4() {
     clear();
     frame_begin();
-    draw_background(3);
+    draw_background(BACKGROUND_RIGHT);
     draw_player_sprites();
     update_drifters();
     draw_energy_bar();
@@ -334,7 +335,7 @@ FrameOutcome frame_level5() {
         put(g.craft_x, g.craft_y, g.img_lives);
         g.craft_x += 1;
     }
-    draw_background(3);
+    draw_background(BACKGROUND_RIGHT);
     put(0, 392, g.img_craft);
     update_objects();
     draw_player_sprites();
@@ -367,7 +368,7 @@ FrameOutcome level_frame() {
         case 3: return frame_level3();
         case 4: return frame_level4();
         case 5: return frame_level5();
-        default: return REQUEST_RESTART;  // no such level: start the game again
+        default: return RESTART_GAME;  // no such level: start the game again
     }
 }
 
@@ -419,7 +420,7 @@ void victory() {
     clear();
     load_slot(g.img_enemy, "img/we_victory.bmp");
     load_slot(g.img_rock, "img/img_end.bmp");
-    draw_background(0);
+    draw_background(BACKGROUND_STILL);
     put(150, 50, g.img_enemy);
     put(250, 250, g.img_rock);
     show_frame();
@@ -436,8 +437,8 @@ void run_game() {
         level_setup(1);
         for (;;) {
             const FrameOutcome outcome = level_frame();
-            if (outcome == REQUEST_RESTART) break;
-            if (outcome == REQUEST_LEAVE) return;
+            if (outcome == RESTART_GAME) break;
+            if (outcome == LEAVE_TO_MENU) return;
             if (outcome == LEVEL_WON) {
                 if (g.level >= 5) victory();
                 const int next = g.level + 1;

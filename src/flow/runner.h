@@ -6,10 +6,10 @@ namespace valmoren {
 
 // What a level frame ended with.
 enum FrameOutcome : int {
-    LEVEL_GOES_ON = 0,   // the level's loop runs on
-    LEVEL_WON = 1,       // level_done was set: the level is over and won
-    REQUEST_RESTART = 2, // request 1: back to the level-1 set-up
-    REQUEST_LEAVE = 3,   // request 2: sound shut down, back to the main menu
+    LEVEL_GOES_ON = 0,  // the level's loop runs on
+    LEVEL_WON = 1,      // level_done was set: the level is over and won
+    RESTART_GAME = 2,   // REQUEST_RESTART: back to the level-1 set-up
+    LEAVE_TO_MENU = 3,  // REQUEST_LEAVE: sound shut down, back to the main menu
 };
 
 // The set-up of level 1..5: pictures, arrays, fields, story slide, streams,

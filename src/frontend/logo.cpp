@@ -1,10 +1,10 @@
 // logo.cpp -- the start-up logo: the logo fades in over white to its own music,
 // then the screen turns black. Writes g.music_on and g.stream_music.
 #include "audio/sound.h"
-#include "flow/game_state.h"
 #include "frontend/frontend.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 

@@ -1,11 +1,11 @@
 // menu.cpp -- the main menu: four picture buttons, the ball cursor and the menu
 // music. Writes g.music_on and g.controls_mouse (through read_options) and g.stream_music.
 #include "audio/sound.h"
-#include "flow/game_state.h"
 #include "frontend/frontend.h"
-#include "platform/backend.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "platform/system.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "audio/sound.h"
-#include "flow/game_state.h"
 #include "frontend/frontend.h"
 #include "platform/input.h"
 #include "platform/screen.h"
 #include "platform/textfile.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 

@@ -1,16 +1,15 @@
 // story.cpp -- the story slides: stars, picture, captions from "suget.dat", the
 // key wait and the closing wipe. Writes g.stream_music (the story music).
-#include <cmath>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "audio/sound.h"
-#include "flow/game_state.h"
 #include "frontend/frontend.h"
 #include "platform/input.h"
 #include "platform/screen.h"
 #include "platform/textfile.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 
@@ -39,7 +38,7 @@ void print_captions(const std::vector<CaptionPiece>& pieces) {
 void wipe_to_black() {
     set_pages(0, -1);
     int offset = 0;
-    double start = std::nearbyint(seconds());
+    const double start = whole_seconds();
     for (int step = 0; step < WIPE_MAX_STEPS; ++step) {
         for (int y = 0; y <= SCREEN_H; y += 2) line(0, y, offset, y, BLACK, SHAPE_LINE);
         for (int y = 1; y < SCREEN_H; y += 2) {
@@ -110,8 +109,8 @@ void story_slideshow(int8_t set) {
 
     clear();
     for (int i = 0; i < STAR_COUNT; ++i) {
-        double x = std::floor(random() * SCREEN_W);
-        double y = std::floor(random() * SCREEN_H);
+        const double x = roll(SCREEN_W);
+        const double y = roll(SCREEN_H);
         plot(x, y, WHITE);
     }
 

@@ -2,21 +2,16 @@
 // 0.1-second ticks (pad crawl, drifting asteroids), level 5's 20-second phases
 // and its finale. Writes level_time, tick_mark, event_time, fall_speed,
 // craft_x, craft_y, dice, level_done (and objects through the spawner).
-#include <cmath>
 
 #include "audio/sound.h"
-#include "flow/game_state.h"
 #include "levels/levels.h"
 #include "platform/input.h"
 #include "play/play.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 
 namespace {
-
-int32_t whole_seconds() { return static_cast<int32_t>(std::nearbyint(seconds())); }
-
-int32_t roll(int32_t n) { return static_cast<int32_t>(std::floor(random() * n)); }
 
 // The countdown falls by the whole seconds the clock has passed since it last
 // moved.
@@ -50,7 +45,7 @@ void level5_finale() {
     stream_play(g.stream_fx);
     const int32_t start = whole_seconds();
     wait_until(start + 3.0);
-    show_overlay(1);
+    show_overlay(OVERLAY_LEVEL_DONE);
     g.level_done = 1;
 }
 
@@ -58,7 +53,7 @@ void clock_level1() {
     countdown_step();
     if (g.level_time <= 0.0 && g.energy > 0) {
         g.level_time = 0.0;
-        show_overlay(1);
+        show_overlay(OVERLAY_LEVEL_DONE);
         g.level_done = 1;
     }
 }

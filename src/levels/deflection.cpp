@@ -1,8 +1,8 @@
 // deflection.cpp -- how a plane returns the ball in level 1: the new vertical
 // speed from where the ball struck, a push clear of the plane, and the
 // horizontal speed away from it. Writes player_x, vel_x, vel_y, ball_history.
-#include "flow/game_state.h"
 #include "levels/levels.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 

@@ -1,55 +1,37 @@
 // flight.cpp -- level 3: the rotating ship (heading sectors, inertia, thrust,
 // drag, speed limit, wrap-around), the asteroids it must avoid and the start of
-// each debris wave. Writes g.player_x/y, g.vel_x/y, g.aim_dx/dy, g.heading,
-// g.thrust, g.ship_frame, g.ship_pictures, g.objects, g.energy, g.last_spawned,
-// g.rocks_left and g.level_done.
+// each debris wave. Writes g.player_x, g.player_y, g.vel_x, g.vel_y,
+// g.aim_dx, g.aim_dy, g.heading, g.thrust, g.ship_frame, g.ship_pictures,
+// g.objects, g.energy, g.last_spawned, g.rocks_left and g.level_done.
 #include <cmath>
 #include <string>
 
 #include "audio/sound.h"
-#include "flow/game_state.h"
-#include "levels/bounds.h"
 #include "levels/levels.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "play/boxes.h"
 #include "play/play.h"
+#include "state/bounds.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 
 namespace {
 
-// One of the ship's 16 headings: degrees from (inclusive) to (exclusive), and
-// the direction it pushes in, in tenths of a pixel per unit of speed.
-struct Sector {
-    double from;
-    double to;
-    int32_t dx;
-    int32_t dy;
-};
-
-constexpr int SECTOR_COUNT = 16;
-constexpr Sector SECTORS[SECTOR_COUNT] = {
-    {0, 24, 0, -40},      {24, 48, 10, -30},   {48, 72, 20, -20},   {72, 96, 30, -10},
-    {96, 120, 40, 0},     {120, 144, 30, 10},  {144, 168, 20, 20},  {168, 192, 10, 30},
-    {192, 216, 0, 40},    {216, 240, -10, 30}, {240, 264, -20, 20}, {264, 288, -30, 10},
-    {288, 312, -40, 0},   {312, 336, -30, -10}, {336, 350, -20, -20}, {350, 360, -10, -30},
-};
-
 constexpr double MAX_THRUST = 30.0;
 constexpr double DRAG = 0.03;  // speed lost per frame while the engine is off
-constexpr int SHIP_W = 50, SHIP_H = 50;
-constexpr int ROCK_W = 32, ROCK_H = 27;
 
 // Reads the 16 rotated ship pictures the first time the ship needs one. A file
 // that cannot be read leaves its picture empty (the ship is then not drawn in
 // that heading).
 void load_ship_pictures() {
-    if (g.ship_pictures.size() == SECTOR_COUNT) return;
-    g.ship_pictures.assign(SECTOR_COUNT, Image{});
-    for (int i = 0; i < SECTOR_COUNT; ++i) {
+    if (g.ship_pictures.size() == SHIP_SECTOR_COUNT) return;
+    g.ship_pictures.assign(SHIP_SECTOR_COUNT, Image{});
+    for (int i = 0; i < SHIP_SECTOR_COUNT; ++i) {
         Image& picture = g.ship_pictures[static_cast<size_t>(i)];
         const std::string path = "img/rotate/abc" + std::to_string(i + 1) + ".bmp";
-        if (load_bmp(path, picture) == 2) empty_image(picture);
+        if (load_bmp(path, picture) == BMP_NO_FILE) empty_image(picture);
     }
 }
 
@@ -85,8 +67,8 @@ void steer_toward_aim() {
 // direction the aim. A heading outside 0..360 changes nothing.
 void choose_ship_sector() {
     load_ship_pictures();
-    for (int i = 0; i < SECTOR_COUNT; ++i) {
-        const Sector& s = SECTORS[i];
+    for (int i = 0; i < SHIP_SECTOR_COUNT; ++i) {
+        const ShipSector& s = SHIP_SECTORS[i];
         if (g.heading >= s.from && g.heading < s.to) {
             g.ship_frame = &g.ship_pictures[static_cast<size_t>(i)];
             g.aim_dx = s.dx;
@@ -139,19 +121,19 @@ void update_hazards() {
     for (int k = 0; k <= last; ++k) {
         FallingObject& o = g.objects[static_cast<size_t>(k)];
         if (o.alive > 0) {
-            if (o.kind == 2) {
+            if (o.kind == OBJECT_ROCK) {
                 put(o.x, o.y, g.img_rock);
-            } else if (o.kind == 3) {
+            } else if (o.kind == OBJECT_ROCK2) {
                 put(o.x, o.y, g.img_rock2);
-            } else if (o.kind == 4) {
+            } else if (o.kind == OBJECT_HIT) {
                 put(o.x, o.y, g.img_boom);
-                o.kind = 5;
+                o.kind = OBJECT_EXPLODED;
             }
         }
-        if (o.kind != 5 && sprites_overlap(g.img_rock, o.x, o.y, ROCK_W, ROCK_H, ship, g.player_x,
-                                           g.player_y, SHIP_W, SHIP_H)) {
+        if (o.kind != OBJECT_EXPLODED && sprites_overlap(g.img_rock, o.x, o.y, ROCK_W, ROCK_H, ship,
+                                                         g.player_x, g.player_y, SHIP_W, SHIP_H)) {
             g.energy = static_cast<int16_t>(g.energy - 30);
-            o.kind = 4;
+            o.kind = OBJECT_HIT;
             stream_play(g.stream_fx);
         }
     }
@@ -164,8 +146,8 @@ void start_debris_wave() {
     g.last_spawned = -1;
     const int last = last_index(g.objects, g.object_count - 1);
     for (int k = 0; k <= last; ++k) {
-        g.objects[static_cast<size_t>(k)].kind = 5;
-        g.objects[static_cast<size_t>(k)].alive = 0;
+        g.objects[static_cast<size_t>(k)].kind = OBJECT_EXPLODED;
+        g.objects[static_cast<size_t>(k)].alive = OBJECT_ENDED;
     }
     g.thrust = 0.0;
     g.vel_x = 0;
@@ -177,7 +159,7 @@ void start_debris_wave() {
     }
     build_formation(0);
     if (g.rock_count >= 10) {
-        show_overlay(1);
+        show_overlay(OVERLAY_LEVEL_DONE);
         g.level_done = 1;
     }
     g.rocks_left = static_cast<uint8_t>(g.rock_count + 1);

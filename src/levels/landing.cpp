@@ -1,16 +1,17 @@
 // landing.cpp -- level 4: the start of each rocket's descent, the landing
 // verdict on the crawling pad and the asteroids drifting in from the left.
-// Writes g.player_x/y, g.heading (the engine gauge), g.thrust, g.rockets,
-// g.energy, g.objects and g.level_done.
+// Writes g.player_x, g.player_y, g.heading (the engine gauge), g.thrust,
+// g.rockets, g.energy, g.objects and g.level_done.
 #include <cmath>
 
 #include "audio/sound.h"
-#include "flow/game_state.h"
-#include "levels/bounds.h"
 #include "levels/levels.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "play/boxes.h"
 #include "play/play.h"
+#include "state/bounds.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 
@@ -19,19 +20,15 @@ namespace {
 constexpr int PAD_W = 195, PAD_H = 35;
 constexpr int ROCKET_W = 21, ROCKET_H = 45;
 constexpr int ROCKET_NOSE_H = 25;  // the upper part that decides an off-target touch
-constexpr int ROCK_W = 32, ROCK_H = 27;
 // The rocket's left edge must lie this far into the pad to land.
 constexpr int ZONE_FROM = 40, ZONE_TO = 130;
 // ... and its bottom within these rows.
 constexpr int BOTTOM_FROM = 444, BOTTOM_TO = 448;
 
-int roll(int n) { return static_cast<int>(std::floor(random() * n)); }
-
 // The game stands still briefly after a landing or a crash: until the clock
 // passes its nearest whole second by a tenth.
 void crash_pause() {
-    const double mark = std::nearbyint(seconds());
-    wait_until(mark + 0.1);
+    wait_until(whole_seconds() + 0.1);
 }
 
 // Every failed descent: energy lost, the explosion at the rocket, a new rocket.
@@ -49,7 +46,7 @@ void crash() {
 // rocket is left to drop, the level is won.
 void new_descent() {
     if (g.rockets <= 0) {
-        show_overlay(1);
+        show_overlay(OVERLAY_LEVEL_DONE);
         g.level_done = 1;
     }
     g.player_y = -45;
@@ -94,21 +91,22 @@ void update_drifters() {
     for (int k = 0; k <= last_index(g.objects, g.last_spawned); ++k) {
         FallingObject& o = g.objects[static_cast<size_t>(k)];
         o.x += o.dx;
-        if (o.x > 640 || o.kind == 5) {
-            o.alive = 0;
-            o.kind = 0;
+        if (o.x > 640 || o.kind == OBJECT_EXPLODED) {
+            o.alive = OBJECT_ENDED;
+            o.kind = OBJECT_NONE;
         }
         if (o.alive > 0) {
-            if (o.kind == 2) {
+            if (o.kind == OBJECT_ROCK) {
                 put(o.x, o.y, g.img_rock);
-            } else if (o.kind == 3) {
+            } else if (o.kind == OBJECT_ROCK2) {
                 put(o.x, o.y, g.img_rock2);
             }
         }
-        if (o.alive == 1 && sprites_overlap(g.img_rock, o.x, o.y, ROCK_W, ROCK_H, g.img_player,
-                                            g.player_x, g.player_y, ROCKET_W, ROCKET_H)) {
-            o.alive = 0;
-            o.kind = 0;
+        if (o.alive == OBJECT_IN_PLAY &&
+            sprites_overlap(g.img_rock, o.x, o.y, ROCK_W, ROCK_H, g.img_player, g.player_x,
+                            g.player_y, ROCKET_W, ROCKET_H)) {
+            o.alive = OBJECT_ENDED;
+            o.kind = OBJECT_NONE;
             crash();
         }
     }

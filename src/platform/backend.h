@@ -6,16 +6,19 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/system.h"
+
 namespace valmoren {
 
 void backend_init();
 void backend_open_screen(int full_screen);
 void backend_set_caption(const std::string& text);
 // Shows the 640x480 visible page (called by show_frame and by drawing onto the
-// visible page, throttled by the core). `paced_frame`: the page ends a frame
-// held to 1/60 s by frame_limit; it may then reach the screen at the next
-// wait, so that the time showing it takes does not lengthen the frame.
-void backend_present(const uint32_t* pixels, bool paced_frame);
+// visible page, throttled by the core); the backend reads the page itself
+// when it puts it on the screen. `paced_frame`: the page ends a frame held to
+// 1/60 s by frame_limit; it may then reach the screen at the next wait, so
+// that the time showing it takes does not lengthen the frame.
+void backend_present(bool paced_frame);
 // Delivers window events (keys, mouse, close) to the core.
 void backend_pump_events();
 double backend_seconds();
@@ -38,8 +41,7 @@ void backend_set_mouse(int x, int y, int visible);
 void backend_before_frame();
 void backend_before_key_wait();
 
-// Sound output: 44100 Hz, 16-bit stereo. `pull` fills `frames` stereo frames.
-using AudioPull = void (*)(int16_t* out, int frames);
+// Sound output (system.h): 44100 Hz, 16-bit stereo.
 bool backend_audio_open(AudioPull pull);
 void backend_audio_close();
 // Why the last thing asked of the backend failed, in the backend's own words.
@@ -47,7 +49,7 @@ std::string backend_error();
 
 // Ends the program with the status. The sdl backend exits the process; the
 // headless backend throws ProgramEnd so a test can run the whole game.
-[[noreturn]] void end_program(int status);
+[[noreturn]] void backend_end_program(int status);
 
 struct ProgramEnd {
     int status;

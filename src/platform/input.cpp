@@ -67,6 +67,8 @@ void set_mouse(int x, int y, int visible) { backend_set_mouse(x, y, visible); }
 
 double seconds() { return backend_seconds(); }
 
+int32_t whole_seconds() { return static_cast<int32_t>(std::nearbyint(seconds())); }
+
 void wait_until(double moment) {
     backend_rest_until(moment);
     while (seconds() <= moment) {
@@ -108,6 +110,8 @@ int random_raw() {
 }
 
 double random() { return random_raw() / 32768.0; }
+
+int32_t roll(int32_t n) { return static_cast<int32_t>(std::floor(random() * n)); }
 
 void randomize(double seed) {
     // The whole part of the seed, taken modulo 2^32 so any clock reading works.

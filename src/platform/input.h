@@ -32,11 +32,19 @@ void release_all_keys();
 bool take_key_press();
 
 // Mouse. get_mouse gives false and -1 everywhere when the pointer is outside
-// the window's picture.
+// the window's picture. The buttons are bits:
+enum MouseButton : int32_t {
+    MOUSE_LEFT = 1,
+    MOUSE_RIGHT = 2,
+    MOUSE_MIDDLE = 4,
+};
 bool get_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons);
 void set_mouse(int x, int y, int visible);
 
 double seconds();
+// The clock rounded to whole seconds, halves to the even second: the level
+// countdowns and the time given back by pauses and questions count these.
+int32_t whole_seconds();
 // Waits until the clock is past `moment` (seconds() > moment), resting for
 // the bulk of the time and polling the clock only for the last fraction of a
 // millisecond: the short pauses of the levels.
@@ -50,6 +58,9 @@ void wait(int ms);
 
 // Random numbers: a 15-bit generator. random() is in [0, 1).
 double random();
+// A roll: a whole number 0..n-1, the whole part of random() x n. The game
+// compares roll(n) + 1 with one face to give an event a chance of 1/n.
+int32_t roll(int32_t n);
 void randomize(double seed);
 int random_raw();  // next 0..32767
 

@@ -89,7 +89,7 @@ void visible_page_changed() {
     if (now - last_present >= PRESENT_INTERVAL || now < last_present) {
         last_present = now;
         unshown_drawing = false;
-        backend_present(pages[visible], false);
+        backend_present(false);
     } else {
         unshown_drawing = true;
     }
@@ -99,7 +99,7 @@ void present_pending_drawing() {
     if (!unshown_drawing) return;
     unshown_drawing = false;
     last_present = backend_seconds();
-    backend_present(pages[visible], false);
+    backend_present(false);
 }
 
 int round_coord(double v) {
@@ -143,7 +143,7 @@ void show_frame() {
     if (work != visible) std::memcpy(pages[visible], pages[work], sizeof pages[0]);
     last_present = backend_seconds();
     unshown_drawing = false;
-    backend_present(pages[visible], take_frame_limited());
+    backend_present(take_frame_limited());
 }
 
 void wait_retrace() { backend_wait_retrace(); }

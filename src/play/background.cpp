@@ -1,7 +1,8 @@
 // background.cpp -- the two-layer star field of 200x200 tiles behind every
-// level. Writes bg_scroll, bg_scroll2 (and the tile-loop working fields).
-#include "flow/game_state.h"
+// level. Writes bg_scroll, bg_scroll2 and the tile loops' working fields
+// bg_tile_x, bg_tile_y, bg_tile_x2, bg_mode.
 #include "play/play.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 
@@ -22,17 +23,16 @@ void advance_top() {
 
 }  // namespace
 
-// Style 0: a still grid (after the victory); 2: scrolling down (levels 1, 2);
-// 3: scrolling right (levels 3 to 5). The base layer is put with exclusive-or,
-// so whatever the frame drew before it is mixed with the tiles.
+// The styles are BackgroundStyle. The base layer is put with exclusive-or, so
+// whatever the frame drew before it is mixed with the tiles.
 void draw_background(int8_t style) {
-    if (style == 0) {
+    if (style == BACKGROUND_STILL) {
         for (g.bg_tile_y = 0; g.bg_tile_y <= 2; ++g.bg_tile_y)
             for (g.bg_tile_x = 0; g.bg_tile_x <= 3; ++g.bg_tile_x)
                 put(200 * g.bg_tile_x, 200 * g.bg_tile_y, g.img_backg, PUT_XOR);
         return;
     }
-    if (style == 2) {
+    if (style == BACKGROUND_DOWN) {
         advance_base();
         for (g.bg_tile_y = 0; g.bg_tile_y <= 7; ++g.bg_tile_y)
             for (g.bg_tile_x = 0; g.bg_tile_x <= 3; ++g.bg_tile_x)
@@ -45,7 +45,7 @@ void draw_background(int8_t style) {
                     PUT_TRANSPARENT);
         return;
     }
-    if (style == 3) {
+    if (style == BACKGROUND_RIGHT) {
         advance_base();
         for (g.bg_tile_y = 0; g.bg_tile_y <= 3; ++g.bg_tile_y)
             for (g.bg_tile_x = 0; g.bg_tile_x <= 7; ++g.bg_tile_x)

@@ -4,17 +4,15 @@
 // score, dice.
 #include <cmath>
 
-#include "flow/game_state.h"
 #include "levels/levels.h"
 #include "platform/input.h"
+#include "play/boxes.h"
 #include "play/play.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 
 namespace {
-
-constexpr int32_t PLANE_W = 48, PLANE_H = 75;  // a plane's box for ball hits
-constexpr int32_t BALL_SIZE = 16;
 
 int32_t clamp_plane(int32_t y) {
     if (y < 0) return 0;
@@ -30,11 +28,11 @@ void miss(int32_t new_vel_x, int32_t new_vel_y) {
     g.player_y = 240;
     g.vel_x = new_vel_x;
     g.vel_y = new_vel_y;
-    if (g.energy > 0) show_overlay(0);
+    if (g.energy > 0) show_overlay(OVERLAY_GET_READY);
 }
 
 void ball_level1() {
-    g.dice = std::floor(random() * 50) + 1;
+    g.dice = roll(50) + 1;
     const bool dice_ok = g.dice == 25;
     const bool room = g.last_spawned < 5;
     const bool wave_ok = wave_allows_spawn();
@@ -52,20 +50,20 @@ void ball_level1() {
         g.vel_y = -g.vel_y;
     }
 
-    if (g.vel_y < -6 || g.vel_y > 6) g.vel_y = static_cast<int32_t>(std::nearbyint(g.vel_y / 2.0));
+    if (g.vel_y < -6 || g.vel_y > 6) g.vel_y = halved(g.vel_y);
 
     if (g.player_x < 15)
         miss(5, 3);
     else if (g.player_x > 625)
         miss(-5, -3);
 
-    if (boxes_overlap(g.craft_x, g.craft_y, PLANE_W, PLANE_H, g.player_x, g.player_y, BALL_SIZE,
+    if (boxes_overlap(g.craft_x, g.craft_y, PLANE1_W, PLANE1_H, g.player_x, g.player_y, BALL_SIZE,
                       BALL_SIZE)) {
         g.score += 10;
         g.vel_x = -g.vel_x;
         deflect_ball();
     }
-    if (boxes_overlap(g.craft2_x, g.craft2_y, PLANE_W, PLANE_H, g.player_x, g.player_y,
+    if (boxes_overlap(g.craft2_x, g.craft2_y, PLANE1_W, PLANE1_H, g.player_x, g.player_y,
                       BALL_SIZE, BALL_SIZE)) {
         g.score += 10;
         g.vel_x = -g.vel_x;

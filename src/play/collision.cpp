@@ -2,8 +2,8 @@
 // box test and the pixel-exact picture test. Pure: writes no GameState field.
 #include <algorithm>
 
-#include "flow/game_state.h"
 #include "play/play.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 

@@ -3,17 +3,14 @@
 // heading, thrust, thrusting, player_x, player_y, level_time, dice, mouse_*.
 #include <cmath>
 
-#include "flow/game_state.h"
 #include "levels/levels.h"
 #include "platform/input.h"
 #include "play/play.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 
 namespace {
-
-// Whole seconds of the clock, halves to the even second.
-int32_t whole_seconds() { return static_cast<int32_t>(std::nearbyint(seconds())); }
 
 void read_mouse() {
     int32_t wheel = 0;
@@ -43,8 +40,8 @@ void pause_game() {
 // Level 2: the plane fires one shot, and every second shot on average offers
 // a new falling object.
 void fire_from_plane() {
-    fire_shot(g.craft_x, g.craft_y, 1);
-    g.dice = std::floor(random() * 4) + 1;
+    fire_shot(g.craft_x, g.craft_y, SHOT_PLAYER);
+    g.dice = roll(4) + 1;
     const bool dice_ok = g.dice == 4 || g.dice == 2;
     const bool room = g.last_spawned < 5;
     const bool wave_ok = wave_allows_spawn();
@@ -77,8 +74,8 @@ void controls_level2() {
         if (allowed && free_shot) fire_from_plane();
     } else {
         read_mouse();
-        const bool left_alone = g.mouse_buttons == 1;
-        const bool allowed = fire_allowed(1);
+        const bool left_alone = g.mouse_buttons == MOUSE_LEFT;
+        const bool allowed = fire_allowed(FIRE_BY_MOUSE);
         const bool free_shot = shots_available();
         if (left_alone && allowed && free_shot) fire_from_plane();
         g.craft_x = g.mouse_x;
@@ -92,8 +89,8 @@ void controls_level3() {
         if (key_down(KEY_RIGHT)) g.heading += 10.0;
     } else {
         read_mouse();
-        if (g.mouse_buttons == 1) g.heading -= 10.0;
-        if (g.mouse_buttons == 2) g.heading += 10.0;
+        if (g.mouse_buttons == MOUSE_LEFT) g.heading -= 10.0;
+        if (g.mouse_buttons == MOUSE_RIGHT) g.heading += 10.0;
     }
 }
 
@@ -114,8 +111,8 @@ void controls_level4() {
         if (key_down(KEY_RIGHT)) g.player_x += 2;
     } else {
         read_mouse();
-        if (g.mouse_buttons == 1) g.player_x -= 2;
-        if (g.mouse_buttons == 2) g.player_x += 2;
+        if (g.mouse_buttons == MOUSE_LEFT) g.player_x -= 2;
+        if (g.mouse_buttons == MOUSE_RIGHT) g.player_x += 2;
     }
 }
 
@@ -125,7 +122,7 @@ void controls_level5() {
     read_mouse();
     g.player_x = g.mouse_x;
     g.player_y = g.mouse_y;
-    if (g.mouse_buttons == 1)
+    if (g.mouse_buttons == MOUSE_LEFT)
         g.thrust += 0.1;
     else
         g.thrust = 0.0;
@@ -136,7 +133,7 @@ void controls_level5() {
 
 // Once per level frame, and once per pass of the overlays (not in level 2).
 void read_controls() {
-    if (key_down(KEY_ESC)) ask_question(2);
+    if (key_down(KEY_ESC)) ask_question(QUESTION_EXIT);
     if (key_down(KEY_P)) pause_game();
     switch (g.level) {
         case 1: controls_level1(); break;

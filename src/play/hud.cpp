@@ -3,9 +3,9 @@
 // Writes energy (capped at 240) and fps.
 #include <cmath>
 
-#include "flow/game_state.h"
 #include "platform/input.h"
 #include "play/play.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 

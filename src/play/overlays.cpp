@@ -2,12 +2,12 @@
 // over), the animated controls help and the yes/no questions. Writes request,
 // level_time (time given back in level 1), player_x, player_y (level done),
 // craft_y, craft2_y (kept on screen), shots (cleared in level 2).
-#include <cmath>
 
-#include "flow/game_state.h"
 #include "frontend/frontend.h"
+#include "levels/levels.h"
 #include "platform/input.h"
 #include "play/play.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 
@@ -19,18 +19,16 @@ struct OverlayPicture {
 };
 
 constexpr OverlayPicture OVERLAY_PICTURES[3] = {
-    {"img/get_r.bmp", 250, 140},  // get ready
-    {"img/ok_d.bmp", 300, 140},   // level done
-    {"img/g_o.bmp", 250, 140},    // game over
+    {"img/get_r.bmp", 250, 140},  // OVERLAY_GET_READY
+    {"img/ok_d.bmp", 300, 140},   // OVERLAY_LEVEL_DONE
+    {"img/g_o.bmp", 250, 140},    // OVERLAY_GAME_OVER
 };
 
 constexpr double OVERLAY_SECONDS = 3.0;
 
-int32_t whole_seconds() { return static_cast<int32_t>(std::nearbyint(seconds())); }
-
 int32_t clamp_to(int32_t v, int32_t low, int32_t high) { return v < low ? low : v > high ? high : v; }
 
-void level_background() { draw_background(g.level >= 3 ? 3 : 2); }
+void level_background() { draw_background(g.level >= 3 ? BACKGROUND_RIGHT : BACKGROUND_DOWN); }
 
 }  // namespace
 
@@ -38,10 +36,11 @@ void level_background() { draw_background(g.level >= 3 ? 3 : 2); }
 // player may still move, pause or ask to leave. Game over then asks whether to
 // start again.
 void show_overlay(int k) {
-    const OverlayPicture& kind = OVERLAY_PICTURES[(k >= 0 && k <= 2) ? k : 0];
+    const OverlayPicture& kind =
+        OVERLAY_PICTURES[(k >= OVERLAY_GET_READY && k <= OVERLAY_GAME_OVER) ? k : OVERLAY_GET_READY];
     Image picture;
     load_bmp(kind.path, picture);
-    const int16_t device = g.controls_mouse == 0 ? 2 : 1;
+    const int16_t device = g.controls_mouse == 0 ? HELP_KEYBOARD : HELP_MOUSE;
     float arrow_phase = 0.0f;
 
     const double t0 = seconds();
@@ -57,7 +56,7 @@ void show_overlay(int k) {
         level_background();
         if (g.level == 5) put(0, 392, g.img_craft);
         put(kind.x, kind.y, picture);
-        if (k == 1) {
+        if (k == OVERLAY_LEVEL_DONE) {
             g.player_x = 320;
             g.player_y = 240;
         }
@@ -65,23 +64,23 @@ void show_overlay(int k) {
         draw_hud();
         draw_energy_bar();
         if (g.level != 4 && g.level != 5) draw_player_sprites();
-        if (k == 0) draw_controls_help(320, 180, device, arrow_phase);
+        if (k == OVERLAY_GET_READY) draw_controls_help(320, 180, device, arrow_phase);
         wait_retrace();
         show_frame();
     }
 
     if (g.level == 2) {
         // No shot survives an overlay.
-        for (size_t i = 0; i <= 200 && i < g.shots.size(); ++i) g.shots[i].kind = 0;
+        clear_shots();
     }
-    if (k == 2) ask_question(1);
+    if (k == OVERLAY_GAME_OVER) ask_question(QUESTION_GAME_RESET);
 }
 
-// The help under the get-ready picture: the device (1 mouse, 2 keyboard) and
+// The help under the get-ready picture: the device (HelpDevice) and
 // three arrow frames that follow the phase; exactly at 1.0 and 2.0 no arrows.
 void draw_controls_help(int16_t x, int16_t y, int16_t device, double phase) {
     Image device_picture, arrows;
-    load_bmp(device == 1 ? "img/mouse.bmp" : "img/key.bmp", device_picture);
+    load_bmp(device == HELP_MOUSE ? "img/mouse.bmp" : "img/key.bmp", device_picture);
 
     const bool level1 = g.level == 1;
     const char* arrow_path = nullptr;
@@ -97,9 +96,8 @@ void draw_controls_help(int16_t x, int16_t y, int16_t device, double phase) {
     put(x + 25, y + 10, device_picture);
 }
 
-// Asks q (1 "Game reset?!", 2 "Exit?!") until Y or N is down. Game reset: Y
-// restarts the game (request 1), N leaves for the menu (request 2). Exit: Y
-// leaves (request 2), N goes back to play.
+// Asks question q until Y or N is down. Game reset: Y restarts the game, N
+// leaves for the menu. Exit: Y leaves, N goes back to play.
 void ask_question(int q) {
     Image picture;
     load_bmp("img/g_o.bmp", picture);
@@ -108,20 +106,20 @@ void ask_question(int q) {
     while (!answered) {
         clear();
         locate(15, 35);
-        print_text(q == 1 ? "Game reset?!" : "Exit?!", END_LINE);
+        print_text(q == QUESTION_GAME_RESET ? "Game reset?!" : "Exit?!", END_LINE);
         locate(17, 35);
         print_text("Yes(y)--No(n)", END_LINE);
 
         if (key_down(KEY_N)) {
-            if (q == 1) g.request = 2;
+            if (q == QUESTION_GAME_RESET) g.request = REQUEST_LEAVE;
             answered = true;
         } else if (key_down(KEY_Y)) {
-            g.request = q == 1 ? 1 : 2;
+            g.request = q == QUESTION_GAME_RESET ? REQUEST_RESTART : REQUEST_LEAVE;
             answered = true;
         }
 
         if (g.level == 5) read_options();
-        if (q == 1) put(250, 140, picture);
+        if (q == QUESTION_GAME_RESET) put(250, 140, picture);
         level_background();
         if (g.level == 1) {
             // The countdown does not lose the time spent answering.

@@ -6,10 +6,10 @@
 #include <sstream>
 #include <string>
 
-#include "flow/game_state.h"
 #include "frontend/frontend.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "flow/flow.h"
-#include "flow/game_state.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
 #include "players.h"
+#include "state/game_state.h"
 
 using namespace valmoren;
 

@@ -70,7 +70,7 @@ void advance(double secs) {
 void backend_init() {}
 void backend_open_screen(int full_screen) { hl.full_screen = full_screen; }
 void backend_set_caption(const std::string& text) { hl.caption = text; }
-void backend_present(const uint32_t*, bool paced_frame) {
+void backend_present(bool paced_frame) {
     if (paced_frame) ++hl.paced_presents;
 }
 void backend_pump_events() {}
@@ -133,7 +133,7 @@ void backend_audio_close() { hl.pull = nullptr; }
 
 std::string backend_error() { return hl.audio_fail ? "the test's sound device is set to fail" : ""; }
 
-void end_program(int status) { throw ProgramEnd{status}; }
+void backend_end_program(int status) { throw ProgramEnd{status}; }
 
 // Test side.
 

@@ -169,7 +169,7 @@ void backend_audio_close() {
 
 std::string backend_error() { return SDL_GetError(); }
 
-void end_program(int status) {
+void backend_end_program(int status) {
     if (audio_device != 0) SDL_CloseAudioDevice(audio_device);
     audio_device = 0;
     std::fflush(nullptr);

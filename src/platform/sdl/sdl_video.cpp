@@ -181,7 +181,7 @@ namespace {
     const bool no_display = (!x11 || !*x11) && (!wayland || !*wayland);
     std::fprintf(stderr, "Valmoren: cannot open a window%s: %s\n",
                  no_display ? " (no display: DISPLAY and WAYLAND_DISPLAY are not set)" : "", reason);
-    end_program(1);
+    backend_end_program(1);
 }
 
 // The window systems a player can see. Left to itself, SDL falls back to a
@@ -230,7 +230,7 @@ void backend_open_screen(int full_screen) {
     if (!win.page) no_window(SDL_GetError());
     if (win.page) SDL_SetTextureScaleMode(win.page, SDL_ScaleModeNearest);
     update_cursor();
-    backend_present(page_pixels(visible_page()), false);
+    backend_present(false);
 }
 
 void backend_set_caption(const std::string& text) {
@@ -238,7 +238,7 @@ void backend_set_caption(const std::string& text) {
     if (win.window) SDL_SetWindowTitle(win.window, win.caption.c_str());
 }
 
-void backend_present(const uint32_t*, bool paced_frame) {
+void backend_present(bool paced_frame) {
     if (!win.window || !win.page) return;
     if (!win.pending) win.pending_since = sdl_clock();
     win.pending = true;
@@ -263,7 +263,7 @@ void backend_pump_events() {
     while (SDL_PollEvent(&e)) {
         switch (e.type) {
             case SDL_QUIT:
-                end_program(0);
+                backend_end_program(0);
             case SDL_KEYDOWN:
                 key_event(set1_scancode(e.key.keysym), true);
                 break;
@@ -288,8 +288,8 @@ bool backend_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons) {
     int mx = 0, my = 0;
     const Uint32 state = SDL_GetMouseState(&mx, &my);
     wheel = 0;
-    buttons = ((state & SDL_BUTTON_LMASK) ? 1 : 0) | ((state & SDL_BUTTON_RMASK) ? 2 : 0) |
-              ((state & SDL_BUTTON_MMASK) ? 4 : 0);
+    buttons = ((state & SDL_BUTTON_LMASK) ? MOUSE_LEFT : 0) | ((state & SDL_BUTTON_RMASK) ? MOUSE_RIGHT : 0) |
+              ((state & SDL_BUTTON_MMASK) ? MOUSE_MIDDLE : 0);
     // Window points to output pixels (HiDPI), then into the picture's rectangle.
     int win_w = 1, win_h = 1, out_w = 1, out_h = 1;
     if (win.window) SDL_GetWindowSize(win.window, &win_w, &win_h);

@@ -1,5 +1,7 @@
 // game_state.h -- the one record of game-wide variables, read and written in
-// place by every routine. Field widths are behaviour: 8- and 16-bit fields wrap.
+// place by every routine, with its entity records and the names of the codes
+// they hold. Field widths are behaviour: 8- and 16-bit fields wrap; the codes
+// are stored in those same integers, only their names are here.
 #pragma once
 
 #include <cstdint>
@@ -9,14 +11,42 @@
 
 namespace valmoren {
 
+// What a falling object is (FallingObject::kind). The three obstacles are
+// named by the picture slot they are drawn with, which each level fills with
+// its own pictures.
+enum ObjectKind : int32_t {
+    OBJECT_NONE = 0,      // an empty record
+    OBJECT_ENEMY = 1,     // obstacle in img_enemy: a ship (levels 1, 2), a rocket (level 5)
+    OBJECT_ROCK = 2,      // obstacle in img_rock: a station (1), an asteroid (2-4), a probe (5)
+    OBJECT_ROCK2 = 3,     // obstacle in img_rock2: the small asteroid
+    OBJECT_HIT = 4,       // struck: its explosion is drawn in the next pass
+    OBJECT_EXPLODED = 5,  // its explosion has been drawn: it ends in the next pass
+    OBJECT_ENERGY = 6,    // energy bonus (img_lives)
+    OBJECT_TIME = 7,      // time bonus (img_bonus)
+};
+
+// Whether a falling object still counts for its wave (FallingObject::alive).
+enum ObjectLife : int32_t {
+    OBJECT_UNCOUNTED = -1,  // left over from a wave a level-2 wave start ended
+    OBJECT_ENDED = 0,       // gone from play
+    OBJECT_IN_PLAY = 1,     // moving and counted
+};
+
 // One falling object, bonus, level-3 asteroid or level-4 drifter.
 struct FallingObject {
     int32_t x;      // left edge, pixels
     int32_t y;      // top edge, pixels
     int32_t dy;     // vertical step per frame
     int32_t dx;     // horizontal step per frame (bonuses, level-4 drifters)
-    int32_t kind;   // 0 nothing, 1..3 obstacles, 4 hit, 5 exploded, 6 energy, 7 time
-    int32_t alive;  // 1 in play, 0 ended, -1 no longer counted (level-2 wave start)
+    int32_t kind;   // ObjectKind
+    int32_t alive;  // ObjectLife
+};
+
+// Who fired a shot of the level-2 pool (Shot::kind).
+enum ShotKind : int32_t {
+    SHOT_FREE = 0,    // the record is unused
+    SHOT_PLAYER = 1,  // from the plane's nose, going up
+    SHOT_ENEMY = 2,   // from an enemy's belly, going down
 };
 
 // One shot of the level-2 pool.
@@ -24,7 +54,17 @@ struct Shot {
     int32_t x;
     int32_t y;
     int32_t dy;    // -5 player shot, +7 enemy shot
-    int32_t kind;  // 0 free, 1 player, 2 enemy
+    int32_t kind;  // ShotKind
+};
+
+// The state of a level-2 enemy or a level-3 debris piece (Enemy::state).
+// Below zero it counts the frames of its explosion (level 2) or of its
+// pick-up picture (level 3) down from ENEMY_STRUCK; the score is paid when
+// the count passes its end and the state becomes ENEMY_GONE.
+enum EnemyState : int32_t {
+    ENEMY_STRUCK = -1,  // destroyed or collected this frame: the count starts
+    ENEMY_GONE = 0,     // not in play
+    ENEMY_ALIVE = 1,    // flying (level 2) or waiting to be collected (level 3)
 };
 
 // One level-2 enemy or level-3 debris piece.
@@ -33,8 +73,15 @@ struct Enemy {
     int32_t y;
     int32_t dy;
     int32_t dx;
-    int32_t state;  // 0 gone, 1 alive, negative counting down an explosion or pick-up
+    int32_t state;  // EnemyState, or below zero counting down
     int32_t hits;   // hits still needed
+};
+
+// What the in-level questions ask the level runner to do (GameState::request).
+enum Request : int8_t {
+    REQUEST_NONE = 0,     // play on
+    REQUEST_RESTART = 1,  // start the game again at the level-1 set-up
+    REQUEST_LEAVE = 2,    // shut the sound down and go back to the main menu
 };
 
 // A stream handle of the sound layer; 0 is none (also the empty handle of a
@@ -46,7 +93,7 @@ struct GameState {
     int8_t controls_mouse = 0;  // 0 keyboard, nonzero mouse
     int8_t music_on = 1;        // 1 sound used, else silent
     int8_t level = 1;           // current level 1..5
-    int8_t request = 0;         // 0 none, 1 restart at level 1, 2 leave to the menu
+    int8_t request = REQUEST_NONE;  // Request: none, restart at level 1, leave to the menu
     int8_t level_done = 0;      // 1 = current level won
 
     // Player and score.

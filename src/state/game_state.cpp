@@ -1,5 +1,5 @@
 // game_state.cpp -- the one GameState instance and slot loading.
-#include "flow/game_state.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 
