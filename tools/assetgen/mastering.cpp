@@ -117,7 +117,7 @@ double master_with(Stereo& s, double target, double ceiling, bool loop, Measure 
         apply_gain(s, std::pow(10.0, gain_db / 20.0));
         reduction = limit_peaks(s, ceiling, loop);
         const double now = measure(s);
-        if (std::fabs(now - target) < 0.03) break;
+        if (std::fabs(now - target) < 0.1) break;
         const double slope = std::clamp((now - last_level) / (gain_db - last_gain), 0.2, 1.0);
         last_gain = gain_db;
         last_level = now;
