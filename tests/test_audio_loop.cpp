@@ -76,28 +76,37 @@ protected:
 };
 
 TEST_F(LoopingStreams, MusicAskedForEveryFrameStartsAgainRightAtItsEnd) {
-    // Lengths that end at every point of a frame: 10000 frames is 13.6 frames of play.
-    constexpr int LENGTH = 10000;
-    write_sine("music.wav", LENGTH, 8000);
-    stream_open(g.stream_music, "music.wav");
-    headless_audio_record(true);
-    for (int frame = 0; frame < 150; ++frame) {  // two and a half seconds: eleven starts
-        stream_play(g.stream_music);
-        headless_advance(1.0 / 60.0);
+    // One track ends inside a frame's mix (10000 frames: 13.6 frames of play),
+    // the other exactly where a frame's mix ends (7350 frames: 10 frames).
+    for (const int length : {10000, 7350}) {
+        SCOPED_TRACE(length);
+        sound_shutdown();
+        g.music_on = 1;
+        headless_audio_record(false);
+        write_sine("music.wav", length, 8000);
+        stream_open(g.stream_music, "music.wav");
+        headless_audio_record(true);
+        const size_t from = headless_audio_recorded().size() / 2;
+        for (int frame = 0; frame < 150; ++frame) {  // two and a half seconds: eleven starts or more
+            stream_play(g.stream_music);
+            headless_advance(1.0 / 60.0);
+        }
+        const std::vector<int> all = recorded_left();
+        const std::vector<int> heard(all.begin() + static_cast<long>(from), all.end());
+        ASSERT_GT(heard.size(), 10u * static_cast<size_t>(length));
+        size_t start = 0;
+        while (start < heard.size() && heard[start] == 0) ++start;
+        const size_t gap = longest_silence(heard);
+        std::printf("longest silence while a %d-frame track repeats: %zu frames\n", length, gap);
+        EXPECT_LE(gap, 1u) << "a silence between the end and the new start";
+        // Every repeat is the file again, sample for sample, one file length after the last.
+        size_t differ = 0;
+        const size_t n = static_cast<size_t>(length);
+        for (size_t i = start; i + n < heard.size(); ++i) differ += heard[i] != heard[i + n];
+        EXPECT_EQ(differ, 0u);
+        EXPECT_TRUE(mixer_is_playing(g.stream_music));
+        EXPECT_EQ(mixer_channels_in_use(), 1);
     }
-    const std::vector<int> heard = recorded_left();
-    ASSERT_GT(heard.size(), 10u * LENGTH);
-    size_t start = 0;
-    while (start < heard.size() && heard[start] == 0) ++start;
-    const size_t gap = longest_silence(heard);
-    std::printf("longest silence while the music repeats: %zu frames\n", gap);
-    EXPECT_LE(gap, 1u) << "a silence between the end and the new start";
-    // Every repeat is the file again, sample for sample, one file length after the last.
-    size_t differ = 0;
-    for (size_t i = start; i + LENGTH < heard.size(); ++i) differ += heard[i] != heard[i + LENGTH];
-    EXPECT_EQ(differ, 0u);
-    EXPECT_TRUE(mixer_is_playing(g.stream_music));
-    EXPECT_EQ(mixer_channels_in_use(), 1);
 }
 
 TEST_F(LoopingStreams, AnEffectAskedForOnceIsHeardOnce) {
