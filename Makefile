@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test build deps bench sheet asan fuzz clean
+.PHONY: run test build deps bench sheet sound-report asan fuzz clean
 
 run: build
 	cd $(BUILD)/game && ./valmoren
@@ -25,6 +25,10 @@ bench: build
 
 sheet: build
 	cmake --build $(BUILD) --target sheet
+
+# Loudness, peaks, tone and size of every generated sound, and the data's size.
+sound-report: build
+	cmake --build $(BUILD) --target sound-report
 
 # The test suite under AddressSanitizer and UndefinedBehaviorSanitizer, built
 # with -O1 so the whole-game and damaged-file runs stay quick.

@@ -1,13 +1,18 @@
 // test_sound_assets.cpp -- the generated music, effects and story captions:
 // files that play at the right rate and length without clipping, music below
 // the effects, level tracks that restart cleanly, captions that read back and
-// fit below the story picture, and the same bytes on every run.
+// fit below the story picture, and the same bytes on every run; and the
+// mastering measured as a player hears it: one loudness for all the music,
+// no DC, a top end in every track, effects that stand out by the same
+// amount everywhere, a story track that ends.
+#include <ebur128.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +23,7 @@
 #include <vector>
 
 #include "assetgen.h"
+#include "audio/mixer.h"
 #include "platform/textfile.h"
 #include "story.h"
 #include "synth.h"
@@ -135,8 +141,124 @@ double db(double x) { return 20.0 * std::log10(std::max(x, 1e-9)); }
 
 }  // namespace
 
+// Measuring as a mastering engineer does.
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+
+const char* const MUSIC_FILES[] = {"mus_logo.ogg", "mus_menu.ogg", "suget.ogg", "m_fon.ogg",
+                                   "m_fon2.ogg",   "m_fon3.ogg",   "m_fon4.ogg", "m_fon5.ogg"};
+
+// What each level opens into its three slots: its music, and the effects that
+// can sound over it.
+struct LevelSounds {
+    int level;
+    const char* music;
+    std::vector<const char*> effects;
+};
+const LevelSounds LEVEL_SOUNDS[] = {{1, "m_fon.ogg", {"mus.ogg"}},
+                                    {2, "m_fon2.ogg", {"boom.wav"}},
+                                    {3, "m_fon3.ogg", {"boom.wav", "mus.ogg"}},
+                                    {4, "m_fon4.ogg", {"boom.wav", "mus.ogg"}},
+                                    {5, "m_fon5.ogg", {"boom.wav", "boom2.wav"}}};
+
+// A frame of a file on each side (a mono file is heard on both).
+float side(const Heard& h, size_t frame, int c) {
+    return h.samples[frame * static_cast<size_t>(h.channels) + static_cast<size_t>(std::min(c, h.channels - 1))];
+}
+
+struct Meter {
+    double integrated = 0.0;
+    double momentary_max = -HUGE_VAL;  // loudest 400 ms, read every 20 ms
+    double true_peak_db = 0.0;
+};
+
+// EBU R128 figures through libebur128, the reference meter. A short sound is
+// followed by silence, as it is in the game.
+Meter meter(const Heard& h) {
+    Meter m;
+    ebur128_state* st = ebur128_init(2, static_cast<unsigned long>(h.rate),
+                                     EBUR128_MODE_I | EBUR128_MODE_M | EBUR128_MODE_TRUE_PEAK);
+    if (st == nullptr) return m;
+    const size_t step = static_cast<size_t>(h.rate) / 50;
+    std::vector<float> block(step * 2);
+    for (size_t at = 0; at < h.frames() + static_cast<size_t>(h.rate); at += step) {
+        for (size_t i = 0; i < step; ++i) {
+            const bool inside = at + i < h.frames();
+            block[2 * i] = inside ? side(h, at + i, 0) : 0.0f;
+            block[2 * i + 1] = inside ? side(h, at + i, 1) : 0.0f;
+        }
+        ebur128_add_frames_float(st, block.data(), step);
+        double now = -HUGE_VAL;
+        ebur128_loudness_momentary(st, &now);
+        m.momentary_max = std::max(m.momentary_max, now);
+    }
+    ebur128_loudness_global(st, &m.integrated);
+    double peak = 0.0;
+    for (unsigned c = 0; c < 2; ++c) {
+        double p = 0.0;
+        ebur128_true_peak(st, c, &p);
+        peak = std::max(peak, p);
+    }
+    m.true_peak_db = db(peak);
+    ebur128_destroy(&st);
+    return m;
+}
+
+const Meter& meter_of(const std::string& file) {
+    static std::map<std::string, Meter> cache;
+    auto it = cache.find(file);
+    if (it == cache.end()) it = cache.emplace(file, meter(heard_files().at(file))).first;
+    return it->second;
+}
+
+void fft(std::vector<std::complex<double>>& a) {
+    const size_t n = a.size();
+    for (size_t i = 1, j = 0; i < n; ++i) {
+        size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1) j ^= bit;
+        j ^= bit;
+        if (i < j) std::swap(a[i], a[j]);
+    }
+    for (size_t len = 2; len <= n; len <<= 1) {
+        const std::complex<double> w = std::polar(1.0, -2.0 * PI / static_cast<double>(len));
+        for (size_t i = 0; i < n; i += len) {
+            std::complex<double> wk = 1.0;
+            for (size_t k = 0; k < len / 2; ++k, wk *= w) {
+                const std::complex<double> u = a[i + k], v = a[i + k + len / 2] * wk;
+                a[i + k] = u + v;
+                a[i + k + len / 2] = u - v;
+            }
+        }
+    }
+}
+
+// Share of a sound's energy between lo and hi Hz, from windowed spectra of both sides.
+double spectrum_share(const Heard& h, double lo, double hi) {
+    constexpr size_t N = 4096;
+    std::vector<std::complex<double>> buf(N);
+    double band = 0.0, all = 0.0;
+    for (int c = 0; c < h.channels; ++c) {
+        for (size_t at = 0; at + N <= h.frames(); at += N) {
+            for (size_t i = 0; i < N; ++i) {
+                const double hann = 0.5 - 0.5 * std::cos(2.0 * PI * static_cast<double>(i) / N);
+                buf[i] = side(h, at + i, c) * hann;
+            }
+            fft(buf);
+            for (size_t k = 1; k < N / 2; ++k) {
+                const double f = static_cast<double>(k) * h.rate / N, p = std::norm(buf[k]);
+                all += p;
+                if (f >= lo && f < hi) band += p;
+            }
+        }
+    }
+    return all > 0.0 ? band / all : 0.0;
+}
+
+}  // namespace
+
 TEST(SoundAssets, EveryFilePlaysWholeAt44100WithoutClipping) {
-    double loudest_music_rms = 0.0, quietest_effect_rms = 1.0;
+    double loudest_music = -100.0, quietest_effect = 0.0;
     for (const Expected& e : SOUND_FILES) {
         SCOPED_TRACE(e.file);
         const Heard& h = heard_files().at(e.file);
@@ -147,18 +269,18 @@ TEST(SoundAssets, EveryFilePlaysWholeAt44100WithoutClipping) {
         }
         EXPECT_GE(h.seconds(), e.min_s);
         EXPECT_LE(h.seconds(), e.max_s);
-        // No sample at (or rounding to) full scale.
+        // No sample at (or rounding to) full scale; nothing so quiet that it
+        // was lost on the way (the levels themselves are checked below).
         EXPECT_LT(h.peak(), 32767.0f / 32768.0f);
+        EXPECT_GT(db(h.peak()), -20.0);
+        // Loudness as heard (EBU R128): the music over its length, an effect at its loudest.
         if (e.music) {
-            EXPECT_GT(db(h.peak()), -12.0);
-            EXPECT_LT(db(h.peak()), -6.0);
-            loudest_music_rms = std::max(loudest_music_rms, h.rms());
+            loudest_music = std::max(loudest_music, meter_of(e.file).integrated);
         } else {
-            EXPECT_GT(db(h.peak()), -4.0);
-            quietest_effect_rms = std::min(quietest_effect_rms, h.rms());
+            quietest_effect = std::min(quietest_effect, meter_of(e.file).momentary_max);
         }
     }
-    EXPECT_LT(loudest_music_rms, quietest_effect_rms) << "music must sit below the effects";
+    EXPECT_LT(loudest_music, quietest_effect) << "music must sit below the effects";
 }
 
 // The game plays a level track again from the top when it ends: the end must
@@ -269,6 +391,160 @@ TEST(SoundAssets, GeneratorWritesTheSameBytesEveryRun) {
     }
     EXPECT_EQ(compared, 12);  // eleven sound files and suget.dat
     fs::remove_all(base);
+}
+
+// ---- mastering, as a player hears it -------------------------------------------
+
+TEST(SoundMastering, EveryTrackIsAsLoudAsTheOthersWithRoomAboveAndNoDC) {
+    double quietest = 0.0, loudest = -100.0;
+    for (const char* file : MUSIC_FILES) {
+        SCOPED_TRACE(file);
+        const Heard& h = heard_files().at(file);
+        ASSERT_TRUE(h.ok);
+        const Meter& m = meter_of(file);
+        EXPECT_NEAR(m.integrated, -23.0, 1.0);
+        EXPECT_LT(m.true_peak_db, -1.0);
+        quietest = std::min(quietest, m.integrated);
+        loudest = std::max(loudest, m.integrated);
+        for (int c = 0; c < 2; ++c) {
+            double sum = 0.0;
+            for (size_t i = 0; i < h.frames(); ++i) sum += side(h, i, c);
+            EXPECT_LT(db(std::fabs(sum) / static_cast<double>(h.frames())), -60.0) << "DC on side " << c;
+        }
+    }
+    // Logo to menu to story to a level: no step in loudness from one to the next.
+    EXPECT_LT(loudest - quietest, 1.0);
+}
+
+TEST(SoundMastering, EveryTrackHasATopEndAndALowEndSmallSpeakersCanCarry) {
+    for (const char* file : MUSIC_FILES) {
+        SCOPED_TRACE(file);
+        const Heard& h = heard_files().at(file);
+        ASSERT_TRUE(h.ok);
+        EXPECT_GT(spectrum_share(h, 5000.0, 22050.0), 0.001) << "nothing above 5 kHz: muffled";
+        EXPECT_LT(spectrum_share(h, 30.0, 100.0), 0.6) << "most of the energy below what a laptop plays";
+    }
+    // The chime rings over the music without piercing it.
+    EXPECT_LT(spectrum_share(heard_files().at("mus.ogg"), 5000.0, 22050.0), 0.45);
+}
+
+// The game plays a level's music again when it has ended and the story's once:
+// the level tracks are whole bars, so a restart falls on the beat, and the
+// story's last bar rings out into silence.
+TEST(SoundMastering, TracksAreWholeBarsAndTheStoryEndsInSilence) {
+    for (const NamedSong& s : all_songs()) {
+        SCOPED_TRACE(s.file);
+        const Heard& h = heard_files().at(s.file);
+        ASSERT_TRUE(h.ok);
+        if (!s.song.loop && s.song.tail > 0.0f) continue;  // the logo's sting ends on its own tail
+        const double bar_frames = 4.0 * 60.0 / s.song.bpm * static_cast<double>(h.rate);
+        const double bars = static_cast<double>(h.frames()) / bar_frames;
+        EXPECT_GE(bars, 8.0);
+        EXPECT_LE(std::fabs(bars - std::round(bars)) * bar_frames, 1.0) << bars << " bars";
+    }
+    const Heard& story = heard_files().at("suget.ogg");
+    ASSERT_TRUE(story.ok);
+    const size_t last = static_cast<size_t>(story.rate) / 10;
+    float tail_peak = 0.0f;
+    for (size_t i = story.frames() - last; i < story.frames(); ++i) {
+        tail_peak = std::max({tail_peak, std::fabs(side(story, i, 0)), std::fabs(side(story, i, 1))});
+    }
+    EXPECT_LT(db(tail_peak), -50.0) << "the story music is cut off, not ended";
+    // ... and it is heard up to its last bar: the fade is an ending, not a long silence.
+    float before = 0.0f;
+    for (size_t i = story.frames() - 4 * static_cast<size_t>(story.rate); i < story.frames() - 3 * static_cast<size_t>(story.rate); ++i)
+        before = std::max(before, std::fabs(side(story, i, 0)));
+    EXPECT_GT(db(before), -30.0);
+}
+
+TEST(SoundMastering, EachEffectStandsOutByTheSameAmountOverEveryLevelsMusic) {
+    for (const LevelSounds& level : LEVEL_SOUNDS) {
+        for (const char* effect : level.effects) {
+            SCOPED_TRACE(std::string("level ") + std::to_string(level.level) + ": " + effect);
+            ASSERT_TRUE(heard_files().at(effect).ok);
+            const double lift = meter_of(effect).momentary_max - meter_of(level.music).integrated;
+            EXPECT_GE(lift, 5.0) << "lost under the music";
+            EXPECT_LE(lift, 8.0) << "pierces the music";
+        }
+    }
+    // The generator masters the level music for the effects its table names:
+    // that table must be the game's.
+    ASSERT_EQ(level_mixes().size(), std::size(LEVEL_SOUNDS));
+    for (size_t k = 0; k < level_mixes().size(); ++k) {
+        const LevelMix& mix = level_mixes()[k];
+        const LevelSounds& game = LEVEL_SOUNDS[k];
+        EXPECT_EQ(mix.level, game.level);
+        EXPECT_STREQ(mix.music, game.music);
+        EXPECT_STREQ(mix.fx, game.effects[0]);
+        if (game.effects.size() > 1) EXPECT_STREQ(mix.fx2, game.effects[1]);
+        else EXPECT_EQ(mix.fx2, nullptr);
+    }
+}
+
+// Every level through the game's own mixer: its music asked for every frame,
+// its effects started at random moments, alone and together (at once, a frame
+// apart as in the level-5 finale, a device block apart, or anywhere), and not
+// one sample of the sum clamped.
+TEST(SoundMastering, NoLevelClipsWhereverItsEffectsFall) {
+    mixer_close_all();
+    uint32_t seed = 0x5EED17u;
+    auto random = [&](uint32_t n) {
+        seed ^= seed << 13;
+        seed ^= seed >> 17;
+        seed ^= seed << 5;
+        return seed % n;
+    };
+    std::vector<int16_t> buf(2 * 735);
+    for (const LevelSounds& level : LEVEL_SOUNDS) {
+        SCOPED_TRACE(level.music);
+        const StreamHandle music = mixer_open((SOUNDS + level.music).c_str());
+        ASSERT_NE(music, 0);
+        std::vector<StreamHandle> fx;
+        for (const char* e : level.effects) {
+            fx.push_back(mixer_open((SOUNDS + e).c_str()));
+            ASSERT_NE(fx.back(), 0) << e;
+        }
+        int64_t mixed = 0, clamped = 0;
+        int highest = 0;
+        // One frame of the game: the music asked for, then a frame's worth mixed
+        // (any shorter part of one, so effects start at any sample).
+        auto play = [&](int frames) {
+            while (frames > 0) {
+                const int n = std::min(frames, 735);
+                mixer_play(music);
+                mixer_mix(buf.data(), n);
+                for (int i = 0; i < 2 * n; ++i) {
+                    highest = std::max(highest, std::abs(static_cast<int>(buf[static_cast<size_t>(i)])));
+                    clamped += buf[static_cast<size_t>(i)] == INT16_MAX || buf[static_cast<size_t>(i)] == INT16_MIN;
+                }
+                mixed += n;
+                frames -= n;
+            }
+        };
+        const int64_t length = static_cast<int64_t>(heard_files().at(level.music).frames());
+        int trials = 0;
+        while (mixed < 2 * length) {  // the music twice: over its join too
+            play(static_cast<int>(random(20000)));
+            const uint32_t kind = fx.size() == 1 ? 0 : random(6);
+            const int delays[] = {0, 0, 0, 735, 1024, static_cast<int>(random(30000))};
+            if (kind == 1) {
+                mixer_play(fx[1]);  // the second effect alone
+            } else {
+                mixer_play(fx[0]);
+                if (kind >= 2) {
+                    play(delays[kind]);
+                    mixer_play(fx[1]);
+                }
+            }
+            while (std::any_of(fx.begin(), fx.end(), [](StreamHandle h) { return mixer_is_playing(h); })) play(735);
+            ++trials;
+        }
+        EXPECT_EQ(clamped, 0) << "in " << trials << " effects";
+        EXPECT_GT(trials, 40);
+        std::printf("level %d: %d effect starts, loudest sample %.1f dBFS\n", level.level, trials,
+                    db(highest / 32768.0));
+        mixer_close_all();
+    }
 }
 
 // ---- the synthesiser's own parts ---------------------------------------------

@@ -37,6 +37,11 @@ constexpr int OUT_FRAME_BYTES = 4;  // 16-bit stereo
 // Silent source frames pushed behind a file's end to get its last frames out
 // of the resampler.
 constexpr int FLUSH_PAD_FRAMES = 2048;
+// A stream asked to play again this close before its end (a game frame, one
+// device block and a margin) goes on from its start in the same mix: the level
+// music, asked for every frame, restarts without a gap. A request further back
+// is one the stream was already playing through, and changes nothing.
+constexpr int64_t REPLAY_WINDOW_FRAMES = 2048;
 
 struct MixStream {
     std::atomic<int> state{STREAM_CLOSED};
@@ -56,6 +61,8 @@ struct MixStream {
     int64_t frames_out = 0;
     int64_t frames_limit = -1;
     int64_t position = 0;  // frames mixed since the last start
+    // Mixer clock at the latest play request made while it was playing, -1 none.
+    std::atomic<int64_t> asked_again{-1};
     // Converted samples taken out of a converter that had to be replaced
     // (a chained Ogg file changing format); played before the new ones.
     std::vector<int16_t> carry;
@@ -70,6 +77,7 @@ struct Mixer {
     uint8_t chunk[CHUNK_BYTES];
     int16_t part[PART_FRAMES * 2];
     uint8_t silence[CHUNK_BYTES];
+    std::atomic<int64_t> clock{0};  // frames mixed since the program started
 };
 
 Mixer mixer;
@@ -219,12 +227,12 @@ void add_samples(const int16_t* src, int frames, int32_t* dst) {
     for (int i = 0; i < frames * 2; ++i) dst[i] += src[i];
 }
 
-// Adds up to `frames` frames of the stream into `sum`; false once the stream
-// has given its last sample.
-bool mix_stream(MixStream& s, int32_t* sum, int frames) {
+// Adds up to `frames` frames of the stream into `sum`, counting them in `done`;
+// false once the stream has given its last sample.
+bool mix_from_file(MixStream& s, int32_t* sum, int frames, int& done) {
     if (s.rewind) start_over(s);
     s.fresh = false;
-    int done = 0;
+    const int from = done;
     bool more = true;
     while (done < frames) {
         if (s.carry_pos < s.carry.size()) {
@@ -251,8 +259,20 @@ bool mix_stream(MixStream& s, int32_t* sum, int frames) {
         add_samples(mixer.part, got, sum + done * 2);
         done += got;
     }
-    s.position += done;
+    s.position += done - from;
     return more;
+}
+
+// Mixes the stream into `sum`; a stream that ends while a recent play request
+// stands goes on from its start at once. False once it has finished.
+bool mix_stream(MixStream& s, int32_t* sum, int frames, int64_t clock) {
+    int done = 0;
+    if (mix_from_file(s, sum, frames, done)) return true;
+    const int64_t asked = s.asked_again.exchange(-1, std::memory_order_relaxed);
+    if (asked < 0 || clock + done - asked > REPLAY_WINDOW_FRAMES || s.position == 0) return false;
+    s.rewind = true;
+    s.position = 0;
+    return mix_from_file(s, sum, frames, done);
 }
 
 void close_index(int index, Decoder*& decoder, SDL_AudioStream*& convert) {
@@ -309,6 +329,7 @@ StreamHandle mixer_open(const char* path) {
         s.frames_out = 0;
         s.frames_limit = -1;
         s.position = 0;
+        s.asked_again.store(-1, std::memory_order_relaxed);
         s.state.store(STREAM_READY, std::memory_order_release);
         return make_handle(i, s.generation);
     }
@@ -320,10 +341,17 @@ void mixer_play(StreamHandle h) {
     int index = find_stream(h);
     if (index < 0) return;
     MixStream& s = mixer.streams[index];
-    // The level music gets a request every frame: a playing stream costs one read.
-    if (s.state.load(std::memory_order_acquire) == STREAM_PLAYING) return;
+    // The level music gets a request every frame: a playing stream costs one
+    // read, and one write that lets it go on from its start if it ends soon.
+    if (s.state.load(std::memory_order_acquire) == STREAM_PLAYING) {
+        s.asked_again.store(mixer.clock.load(std::memory_order_relaxed), std::memory_order_relaxed);
+        return;
+    }
     std::lock_guard<std::mutex> hold(mixer.lock);
-    if (s.state.load(std::memory_order_relaxed) == STREAM_PLAYING) return;
+    if (s.state.load(std::memory_order_relaxed) == STREAM_PLAYING) {
+        s.asked_again.store(mixer.clock.load(std::memory_order_relaxed), std::memory_order_relaxed);
+        return;
+    }
     int channel = -1;
     for (int c = 0; c < MIX_CHANNELS; ++c) {
         if (mixer.channels[c] == 0) {
@@ -336,6 +364,7 @@ void mixer_play(StreamHandle h) {
     s.channel = channel;
     s.rewind = !s.fresh;
     s.position = 0;
+    s.asked_again.store(-1, std::memory_order_relaxed);
     s.state.store(STREAM_PLAYING, std::memory_order_release);
 }
 
@@ -375,11 +404,12 @@ void mixer_mix(int16_t* out, int frames) {
         int index = mixer.channels[c] - 1;
         if (index < 0) continue;
         MixStream& s = mixer.streams[index];
-        if (!mix_stream(s, sum, frames)) {
+        if (!mix_stream(s, sum, frames, mixer.clock.load(std::memory_order_relaxed))) {
             release_channel(s);
             s.state.store(STREAM_FINISHED, std::memory_order_release);
         }
     }
+    mixer.clock.fetch_add(frames, std::memory_order_relaxed);
     for (size_t i = 0; i < samples; ++i) {
         out[i] = static_cast<int16_t>(std::clamp<int32_t>(sum[i], INT16_MIN, INT16_MAX));
     }

@@ -15,4 +15,8 @@ void write_story(const std::string& dir);
 // Renders every picture under dir/img side by side at 2x into one PNG for review.
 bool write_sheet(const std::string& dir, const std::string& png_path);
 
+// Prints a table of every sound under dir/sounds: loudness, peaks, tone, size.
+// False when a sound is missing or unreadable.
+bool write_sound_report(const std::string& dir);
+
 }  // namespace valmoren::assetgen

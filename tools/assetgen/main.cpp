@@ -1,5 +1,6 @@
 // main.cpp -- assetgen: writes the game's data into the run folder given as
-// the first argument; `assetgen --sheet DIR OUT.png` renders the review sheet.
+// the first argument; `assetgen --sheet DIR OUT.png` renders the review sheet,
+// `assetgen --sound-report DIR` prints the table of the sounds.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,8 +12,13 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--sheet") == 0) {
         return write_sheet(argv[2], argv[3]) ? 0 : 1;
     }
+    if (argc == 3 && std::strcmp(argv[1], "--sound-report") == 0) {
+        return write_sound_report(argv[2]) ? 0 : 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: assetgen RUN_FOLDER | assetgen --sheet RUN_FOLDER OUT.png\n");
+        std::fprintf(stderr,
+                     "usage: assetgen RUN_FOLDER | assetgen --sheet RUN_FOLDER OUT.png |"
+                     " assetgen --sound-report RUN_FOLDER\n");
         return 2;
     }
     const std::string dir = argv[1];

@@ -87,9 +87,7 @@ std::vector<uint8_t> encode_ogg(const float* left, const float* right, size_t fr
     return out;
 }
 
-bool write_ogg(const std::string& path, const float* left, const float* right, size_t frames,
-               float quality) {
-    const std::vector<uint8_t> bytes = encode_ogg(left, right, frames, quality);
+bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     if (bytes.empty()) return false;
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return false;

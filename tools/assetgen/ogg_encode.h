@@ -15,8 +15,7 @@ namespace valmoren::assetgen {
 std::vector<uint8_t> encode_ogg(const float* left, const float* right, size_t frames,
                                 float quality);
 
-// Encodes and writes the file; false when it cannot be written.
-bool write_ogg(const std::string& path, const float* left, const float* right, size_t frames,
-               float quality);
+// Writes bytes to a file; false when there are none or they cannot be written.
+bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace valmoren::assetgen

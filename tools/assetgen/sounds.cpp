@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "assetgen.h"
+#include "mastering.h"
 #include "ogg_encode.h"
+#include "sound_measure.h"
 #include "synth_songs.h"
 #include "synth.h"
 #include "wav_write.h"
@@ -19,8 +21,49 @@ namespace valmoren::assetgen {
 
 namespace {
 
-constexpr float OGG_QUALITY = 0.3f;
+// Vorbis quality of the music. Its two sides are nearly the same, which the
+// encoder's channel coupling stores cheaply: stereo at 0.1 comes closer to the
+// sound than one channel at 0.3 for about the same bytes, and keeps the echoes' width.
+constexpr float MUSIC_QUALITY = 0.1f;
+constexpr float CHIME_QUALITY = 0.3f;
+// Level the synthesiser renders at, before mastering.
 constexpr float MUSIC_PEAK_DB = -9.0f;
+// Every piece of music plays at one loudness (EBU R128).
+constexpr double MUSIC_LUFS = -23.0;
+// Each effect's loudest 400 ms stands this far above the music it plays over.
+constexpr double EFFECT_LIFT_LU = 6.5;
+// The mixer adds a level's music and effects at full gain. Each effect keeps
+// its highest sample under its own ceiling, and each level's music under what
+// its effects leave of full scale (less a small margin), so no moment of any
+// level can clip, whenever the effects fall.
+constexpr double CHIME_CEILING_DB = -10.5;
+constexpr double BOOM_CEILING_DB = -8.9;
+constexpr double BIG_BOOM_CEILING_DB = -11.0;
+constexpr double MIX_MARGIN = 0.98;
+constexpr float BOOM_DRIVE = 2.0f;
+// Vorbis rebuilds a peak a little higher or lower than it was given: the
+// limiter aims this much under a file's ceiling.
+constexpr double CODEC_MARGIN = 0.93;
+constexpr double FAR_UNDER = 1.25;
+
+double gain_of_db(double db) { return std::pow(10.0, db / 20.0); }
+
+double effect_ceiling_db(const char* file) {
+    const std::string f = file;
+    return f == "mus.ogg" ? CHIME_CEILING_DB : f == "boom.wav" ? BOOM_CEILING_DB : BIG_BOOM_CEILING_DB;
+}
+
+// Rounds a noisy burst's sharpest peaks off softly (drive 1: nearly untouched),
+// so that it carries more body for its peak, as a blast heard through air does.
+void saturate(Stereo& s, float drive) {
+    normalise(s, 0.0f);
+    const float k = 1.0f / std::tanh(drive);
+    for (size_t i = 0; i < s.frames(); ++i) {
+        s.left[i] = k * std::tanh(drive * s.left[i]);
+        s.right[i] = k * std::tanh(drive * s.right[i]);
+    }
+}
+
 
 std::string rep(const std::string& s, int n) {
     std::string out;
@@ -208,11 +251,18 @@ Song song_story() {
         {4, "Bb C Am Dm",
          {{PAD, pads}, {HARP, harp}, {BASS, bass}, {TIMP, timp},
           {BELL, "F5 - - - Bb5 - D6 - | E6 - - - C6 - G5 - | A5 - - - C6 - E6 - | D6 - - - - - - -"}}},
-        {2, "Gm A7",
-         {{PAD, rep("* - - - - - - -", 2)}, {HARP, rep("1 5 8 10 12 10 8 5", 2)},
-          {BASS, rep("1 - - - - - - -", 2)}, {BELL, "D6 - - - Bb5 - G5 - | C#6 - - - - - - -"}}},
+        // The ending: the turn to A7 comes to rest on D major, which rings and fades away.
+        {2, "Gm A7 D -",
+         {{PAD, "* - - - * - - - | * - - - - - - -"}, {HARP, "1 5 8 10 1 5 8 10 | 1 5 8 10 12 - - -"},
+          {BASS, "1 - - - 1 - - - | 1 - - - - - - -"}, {BELL, "D6 - Bb5 - C#6 - E6 - | D6 - - - - - - -"},
+          {TIMP, "G1 . . . . . . . A1 . . . . . . . | D2 . . . . . . . . . . . . . . ."}}},
     };
     s.order = {0, 1, 2, 3, 4};
+    // Played once: it ends on its last bar, faded to silence, instead of running on into its start.
+    s.loop = false;
+    s.tail = 0.0f;
+    s.fade = 2.6f;
+    s.low_shelf_db = -10.0f;  // the pad and the sub bass hold low notes throughout
     return s;
 }
 
@@ -329,6 +379,7 @@ Song song_level3() {
     Song s;
     s.bpm = 80.0f;
     s.seed = 61;
+    s.low_shelf_db = -10.0f;  // a long sub bass under every bar
     s.echo_beats = 0.75f;
     s.echo_feedback = 0.45f;
     s.reverb = 0.55f;
@@ -363,7 +414,7 @@ Song song_level3() {
 // ---- level 4, the landings: tense and careful, a clock ticking over a heartbeat
 
 Song song_level4() {
-    enum { PULSE, PAD, LEAD, KICK, TICK, BASS };
+    enum { PULSE, PAD, LEAD, KICK, TICK, BASS, HAT };
     Song s;
     s.bpm = 96.0f;
     s.seed = 71;
@@ -382,23 +433,27 @@ Song song_level4() {
     lead.wave = Wave::Triangle;
     lead.gain = 0.3f;
     lead.vibrato = 0.2f;
-    s.voices = {pulse, pad(48, 1.5f), lead, drum(Drum::Kick, 0.55f), drum(Drum::Tick, 0.45f, 0.3f, 0.2f),
-                sub_bass(33)};
+    s.voices = {pulse, pad(48, 2.5f), lead, drum(Drum::Kick, 0.55f), drum(Drum::Tick, 0.45f, 0.3f, 0.2f),
+                sub_bass(33), drum(Drum::Hat, 0.06f, -0.3f, 0.25f)};
+    // Air above the ticking: a soft hat, and a lift of the top in mastering.
+    s.high_shelf_db = 4.0f;
+    s.low_shelf_db = -7.0f;
     const std::string pulses = rep("1 1 1 1 1 1 1 1 1 1 1 1 8 1 5 1", 4);
     const std::string pads = rep("* - - - - - - -", 4);
     const std::string heart = rep("X . . x . . . . . . . . . . . .", 4);
     const std::string tick = rep("x . . . o . . . x . . . o . . .", 4);
     const std::string bass = rep("1 - - - - - - -", 4);
+    const std::string hat = rep(". . o . . . x . . . o . . . x o", 4);
     s.patterns = {
         {4, "Am F Dm E", {{PULSE, pulses}, {PAD, pads}, {KICK, heart}, {TICK, tick}, {BASS, bass}}},
         {4, "Am F Dm E",
-         {{PULSE, pulses}, {PAD, pads}, {KICK, heart}, {TICK, tick}, {BASS, bass},
+         {{PULSE, pulses}, {PAD, pads}, {KICK, heart}, {TICK, tick}, {BASS, bass}, {HAT, hat},
           {LEAD, "A4 - - - C5 - B4 - | A4 - - - - - . . | D5 - - - F5 - E5 - | E5 - - - G#4 - - -"}}},
         {4, "Am F Dm E",
-         {{PULSE, pulses}, {PAD, pads}, {KICK, heart}, {TICK, tick}, {BASS, bass},
+         {{PULSE, pulses}, {PAD, pads}, {KICK, heart}, {TICK, tick}, {BASS, bass}, {HAT, hat},
           {LEAD, "A4 - - - C5 - E5 - | F5 - E5 - C5 - - - | D5 - F5 - A5 - G#5 - | B4 - - - G#4 - B4 -"}}},
         {4, "Am Bb Am E7",
-         {{PULSE, pulses}, {PAD, pads}, {KICK, heart}, {TICK, tick}, {BASS, bass},
+         {{PULSE, pulses}, {PAD, pads}, {KICK, heart}, {TICK, tick}, {BASS, bass}, {HAT, hat},
           {LEAD, "E5 - - - - - D5 C5 | D5 - - - F5 - - - | E5 - - - C5 - A4 - | G#4 - - - B4 - D5 -"}}},
     };
     s.order = {0, 1, 2, 3};
@@ -557,7 +612,49 @@ std::vector<float> interleave(const Stereo& s) {
     return out;
 }
 
+// Masters (through `master`, given a ceiling), encodes and reads the file back
+// as the game will; when the codec's rebuilt peaks overshoot the ceiling the
+// sound is mastered again under a ceiling lower by the overshoot. A sound whose
+// peaks stay far under the ceiling is not read back.
+template <typename Master>
+bool write_mastered_ogg(const std::string& path, Master master, float quality, double ceiling) {
+    std::vector<uint8_t> bytes;
+    double aim = ceiling * CODEC_MARGIN;
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        const Stereo s = master(aim);
+        bytes = encode_ogg(s.left.data(), s.right.data(), s.frames(), quality);
+        if (peak_of(s) * FAR_UNDER <= ceiling) break;
+        const SoundFile back = read_sound_bytes(bytes);
+        if (!back.ok) return false;
+        const double peak = peak_of(back.sound);
+        if (peak <= ceiling) break;
+        aim *= ceiling / peak * 0.98;
+    }
+    return write_bytes(path, bytes);
+}
+
+// Tone, loudness and peaks: a rendered song made ready to store.
+bool write_music(const std::string& path, const Song& song) {
+    Stereo music = render_song(song);
+    shape_tone(music, song.low_shelf_db, song.high_shelf_db, song.loop);
+    auto master = [&](double ceiling) {
+        Stereo s = music;
+        master_to_loudness(s, MUSIC_LUFS, ceiling, song.loop);
+        return s;
+    };
+    return write_mastered_ogg(path, master, MUSIC_QUALITY, gain_of_db(song.ceiling_db));
+}
+
 }  // namespace
+
+const std::vector<LevelMix>& level_mixes() {
+    static const std::vector<LevelMix> mixes = {{1, "m_fon.ogg", "mus.ogg", nullptr},
+                                                {2, "m_fon2.ogg", "boom.wav", nullptr},
+                                                {3, "m_fon3.ogg", "boom.wav", "mus.ogg"},
+                                                {4, "m_fon4.ogg", "boom.wav", "mus.ogg"},
+                                                {5, "m_fon5.ogg", "boom.wav", "boom2.wav"}};
+    return mixes;
+}
 
 std::vector<NamedSong> all_songs() {
     return {
@@ -572,6 +669,13 @@ void write_sounds(const std::string& dir) {
     const std::string folder = dir + "/sounds/";
     bool ok = true;
     std::vector<NamedSong> songs = all_songs();
+    for (const LevelMix& mix : level_mixes()) {
+        double room = MIX_MARGIN - gain_of_db(effect_ceiling_db(mix.fx));
+        if (mix.fx2 != nullptr) room -= gain_of_db(effect_ceiling_db(mix.fx2));
+        for (NamedSong& s : songs) {
+            if (std::string(s.file) == mix.music) s.song.ceiling_db = static_cast<float>(20.0 * std::log10(room));
+        }
+    }
     for (const NamedSong& s : songs) {
         const std::string problem = check_song(s.song);
         if (!problem.empty()) {
@@ -579,16 +683,12 @@ void write_sounds(const std::string& dir) {
             std::exit(1);
         }
     }
-    // Each piece is independent of the others: render and encode them on two
-    // workers, each writing the files of the pieces it played.
+    // Each piece is independent of the others: render, master and encode them
+    // on two workers, each writing the files of the pieces it played.
     std::vector<int> results(songs.size(), 1);
     auto work = [&](size_t first) {
         for (size_t k = first; k < songs.size(); k += 2) {
-            const Stereo music = render_song(songs[k].song);
-            results[k] = write_ogg(folder + songs[k].file, music.left.data(), music.right.data(),
-                                   music.frames(), OGG_QUALITY)
-                             ? 1
-                             : 0;
+            results[k] = write_music(folder + songs[k].file, songs[k].song) ? 1 : 0;
         }
     };
     std::thread other(work, 1);
@@ -596,12 +696,26 @@ void write_sounds(const std::string& dir) {
     other.join();
     for (int r : results) ok = ok && r == 1;
 
-    const Stereo chime = effect_chime();
-    ok = write_ogg(folder + "mus.ogg", chime.left.data(), chime.right.data(), chime.frames(),
-                   OGG_QUALITY) && ok;
-    const Stereo boom = effect_boom();
+    // The effects: each as loud as it should stand over the music, its peaks
+    // held to its share of the room a level leaves above its music.
+    const double effect_lufs = MUSIC_LUFS + EFFECT_LIFT_LU;
+    Stereo chime = effect_chime();
+    shape_tone(chime, 0.0f, -8.0f, false);
+    auto master_chime = [&](double ceiling) {
+        Stereo s = chime;
+        master_effect(s, effect_lufs, ceiling);
+        return s;
+    };
+    ok = write_mastered_ogg(folder + "mus.ogg", master_chime, CHIME_QUALITY, gain_of_db(CHIME_CEILING_DB)) && ok;
+    Stereo boom = effect_boom();
+    shape_tone(boom, -8.0f, 0.0f, false);
+    saturate(boom, BOOM_DRIVE);
+    master_effect(boom, effect_lufs, gain_of_db(BOOM_CEILING_DB));
     ok = write_wav(folder + "boom.wav", boom.left.data(), boom.frames(), 1) && ok;
-    const Stereo big = effect_big_boom();
+    Stereo big = effect_big_boom();
+    shape_tone(big, -8.0f, 0.0f, false);
+    saturate(big, BOOM_DRIVE);
+    master_effect(big, effect_lufs, gain_of_db(BIG_BOOM_CEILING_DB));
     const std::vector<float> big_frames = interleave(big);
     ok = write_wav(folder + "boom2.wav", big_frames.data(), big.frames(), 2) && ok;
     if (!ok) {

@@ -58,7 +58,9 @@ inline float oscillator(Wave wave, float phase, float dt, float pulse_width, Rng
             v += blep(phase, dt);
             float p2 = phase + 1.0f - pulse_width;
             if (p2 >= 1.0f) p2 -= 1.0f;
-            return v - blep(p2, dt);
+            // A pulse narrower or wider than half sits off centre by 2w - 1:
+            // taken off, so notes neither start nor stop with a thump.
+            return v - blep(p2, dt) - (2.0f * pulse_width - 1.0f);
         }
         case Wave::Triangle:
             return 4.0f * std::fabs(phase - 0.5f) - 1.0f;
@@ -443,7 +445,8 @@ void render_drum(Stereo& out, Stereo* send, const Voice& v, double start_s, doub
                 x = sin_turns(phase) * a;
                 break;
             case Drum::Tick:
-                x = 1.2 * tone.run(bright) * a;
+                // The click of a clock: a ringing knock and the bright edge of the strike.
+                x = (1.2 * tone.run(bright) + 0.35 * bright) * a;
                 break;
             case Drum::None:
                 break;
@@ -565,9 +568,12 @@ Stereo render_song(const Song& song) {
         out.left.resize(length);
         out.right.resize(length);
     } else {
-        const size_t fade = std::min(total, static_cast<size_t>(std::min(1.0, extra_s) * RATE));
+        const double fade_s = song.fade > 0.0f ? song.fade : std::min(1.0, extra_s);
+        const size_t fade = std::min(total, static_cast<size_t>(fade_s * RATE));
         for (size_t k = 0; k < fade; ++k) {
-            const float g = static_cast<float>(k) / static_cast<float>(fade);
+            // A curved fade: the sound dies away as a ringing chord does, not in a straight line.
+            const float x = static_cast<float>(k) / static_cast<float>(fade);
+            const float g = x * x;
             out.left[total - 1 - k] *= g;
             out.right[total - 1 - k] *= g;
         }

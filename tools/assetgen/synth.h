@@ -108,7 +108,13 @@ struct Song {
     float peak_db = -9.0f;      // loudest sample of the finished piece, dB below full scale
     bool loop = true;           // the tail wraps onto the start: a replay from the top joins seamlessly
     float tail = 2.0f;          // seconds kept (and faded) after the last bar when not looping
+    float fade = 0.0f;          // when not looping, seconds faded out at the very end (0: the tail, at most 1 s)
     uint32_t seed = 1;
+    // Mastering (mastering.h): shelves below 110 Hz and above 6 kHz in dB, and
+    // the highest sample the finished file may hold, dB below full scale.
+    float low_shelf_db = -6.0f;
+    float high_shelf_db = 0.0f;
+    float ceiling_db = -1.5f;
 };
 
 // A chord read from its name: root pitch class and the tones above the root.
