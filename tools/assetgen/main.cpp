@@ -1,5 +1,6 @@
 // main.cpp -- assetgen: writes the game's data into the run folder given as
-// the first argument; `assetgen --sheet DIR OUT.png` renders the review sheet.
+// the first argument; `assetgen --sheet DIR OUT.png` renders the review sheet;
+// `assetgen --icons DIR NAME` writes the desktop icons as DIR/NxN/apps/NAME.png.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,8 +12,12 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--sheet") == 0) {
         return write_sheet(argv[2], argv[3]) ? 0 : 1;
     }
+    if (argc == 4 && std::strcmp(argv[1], "--icons") == 0) {
+        return write_icons(argv[2], argv[3]) ? 0 : 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: assetgen RUN_FOLDER | assetgen --sheet RUN_FOLDER OUT.png\n");
+        std::fprintf(stderr, "usage: assetgen RUN_FOLDER | assetgen --sheet RUN_FOLDER OUT.png | "
+                             "assetgen --icons DIR NAME\n");
         return 2;
     }
     const std::string dir = argv[1];
