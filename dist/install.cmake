@@ -70,6 +70,9 @@ add_custom_command(
   COMMENT "Compressing the manual page and the changelog")
 add_custom_target(compressed_docs ALL DEPENDS ${VALMOREN_DIST_DIR}/valmoren.6.gz ${VALMOREN_DIST_DIR}/changelog.gz)
 install(FILES ${VALMOREN_DIST_DIR}/valmoren.6.gz DESTINATION share/man/man6)
+# The compiler's notes go too, as Debian's own package builds strip them.
+install(CODE "execute_process(COMMAND ${CMAKE_STRIP} --remove-section=.comment --remove-section=.note
+  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${VALMOREN_BINDIR}/valmoren\" COMMAND_ERROR_IS_FATAL ANY)")
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${VALMOREN_DIST_DIR}/changelog.gz
   DESTINATION share/doc/valmoren)
 
