@@ -23,6 +23,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
+
+sys.dont_write_bytecode = True  # the source tree stays as checked out
 import xml.etree.ElementTree as ET
 
 import installed_window

@@ -15,6 +15,8 @@ import subprocess
 import sys
 import tempfile
 
+sys.dont_write_bytecode = True  # the source tree stays as checked out
+
 import installed_window
 from installed_window import log, xsession
 
