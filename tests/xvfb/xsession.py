@@ -123,17 +123,21 @@ class XServer:
 
 
 class Game:
-    """The game running from a temporary copy of its run folder."""
+    """The game running from a temporary copy of its run folder; or, given
+    `program` and `cwd`, that program started from that folder as it is."""
 
-    def __init__(self, server, run_folder, audio="dummy", extra_env=None, launcher=()):
+    def __init__(self, server, run_folder=None, audio="dummy", extra_env=None, launcher=(),
+                 program=None, cwd=None):
         self.server = server
         self.folder = tempfile.mkdtemp(prefix="valmoren-x-")
-        self.copy = os.path.join(self.folder, "game")
-        shutil.copytree(run_folder, self.copy, symlinks=True)
-        for stale in ("options.dat", "score.dat"):
-            path = os.path.join(self.copy, stale)
-            if os.path.exists(path):
-                os.remove(path)
+        if program is None:
+            self.copy = os.path.join(self.folder, "game")
+            shutil.copytree(run_folder, self.copy, symlinks=True)
+            for stale in ("options.dat", "score.dat"):
+                path = os.path.join(self.copy, stale)
+                if os.path.exists(path):
+                    os.remove(path)
+            program, cwd = "./valmoren", self.copy
         env = dict(server.env, SDL_AUDIODRIVER=audio)
         # In a sanitizer build the window system's libraries keep memory to the
         # end; leak reports would turn the game's exit status into the
@@ -147,7 +151,7 @@ class Game:
         self.output = open(os.path.join(self.folder, "output.txt"), "wb")
         self.errors = open(os.path.join(self.folder, "errors.txt"), "wb")
         self.started = time.monotonic()
-        self.proc = subprocess.Popen(list(launcher) + ["./valmoren"], cwd=self.copy, env=env,
+        self.proc = subprocess.Popen(list(launcher) + [program], cwd=cwd, env=env,
                                      stdout=self.output, stderr=self.errors)
         self.window = None
         self.window_seen = None

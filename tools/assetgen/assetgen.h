@@ -12,6 +12,13 @@ void write_pictures(const std::string& dir);
 void write_sounds(const std::string& dir);
 void write_story(const std::string& dir);
 
+// The sizes of the game's icon installed in the desktop's icon theme.
+constexpr int ICON_SIZES[] = {32, 48, 64, 128, 256};
+
+// Writes dir/NxN/apps/<name>.png for each of ICON_SIZES (transparent outside
+// the rounded square); false when one cannot be written.
+bool write_icons(const std::string& dir, const std::string& name);
+
 // Renders every picture under dir/img side by side at 2x into one PNG for review.
 bool write_sheet(const std::string& dir, const std::string& png_path);
 

@@ -1,6 +1,7 @@
 // main.cpp -- assetgen: writes the game's data into the run folder given as
-// the first argument; `assetgen --sheet DIR OUT.png` renders the review sheet,
-// `assetgen --sound-report DIR` prints the table of the sounds.
+// the first argument; `assetgen --sheet DIR OUT.png` renders the review sheet;
+// `assetgen --sound-report DIR` prints the table of the sounds;
+// `assetgen --icons DIR NAME` writes the desktop icons as DIR/NxN/apps/NAME.png.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -15,10 +16,13 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--sound-report") == 0) {
         return write_sound_report(argv[2]) ? 0 : 1;
     }
+    if (argc == 4 && std::strcmp(argv[1], "--icons") == 0) {
+        return write_icons(argv[2], argv[3]) ? 0 : 1;
+    }
     if (argc != 2) {
         std::fprintf(stderr,
                      "usage: assetgen RUN_FOLDER | assetgen --sheet RUN_FOLDER OUT.png |"
-                     " assetgen --sound-report RUN_FOLDER\n");
+                     " assetgen --sound-report RUN_FOLDER | assetgen --icons DIR NAME\n");
         return 2;
     }
     const std::string dir = argv[1];

@@ -16,6 +16,11 @@ struct Picture {
 
 void add_level_sprites(std::vector<Picture>& out);   // ball, planes, ships, rocks, shots, bar...
 void add_rotating_ship(std::vector<Picture>& out);   // the sixteen headings of the level-3 ship
+// The level-3 ship turned `angle` degrees clockwise from nose up, on a square
+// picture of 50 * scale pixels (scale 1: the game's own sprite).
+Canvas ship_at(double angle, double scale = 1.0);
+// The game's icon at `size` pixels; the key colour is its transparent outside.
+Canvas icon(int size);
 void add_word_pictures(std::vector<Picture>& out);   // buttons, logo, banners, help pictures
 // Backgrounds, planets, menu, blast and story; the story pictures reuse the
 // sprites already in `out`, so this group comes last.
