@@ -35,6 +35,11 @@ using AudioPull = void (*)(int16_t* out, int frames);
 bool backend_audio_open(AudioPull pull);
 void backend_audio_close();
 
+// A file the player keeps (settings, score log) has been written and closed.
+// The browser build copies the working folder to lasting storage soon after;
+// on the desktop the file is already where it stays.
+void backend_file_written();
+
 // Ends the program with the status. The sdl backend exits the process; the
 // headless backend throws ProgramEnd so a test can run the whole game.
 [[noreturn]] void end_program(int status);

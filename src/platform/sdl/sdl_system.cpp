@@ -9,6 +9,9 @@
 
 #include "platform/backend.h"
 #include "platform/sdl/sdl_internal.h"
+#ifdef __EMSCRIPTEN__
+#include "platform/sdl/sdl_web.h"
+#endif
 
 namespace valmoren {
 
@@ -41,6 +44,10 @@ void sleep_until(double until) {
         backend_pump_events();
         const double left = until - clock_now();
         if (left <= 0) return;
+#ifdef __EMSCRIPTEN__
+        web_nap(left);
+        continue;
+#endif
         if (left > 0.0005) {
             const double nap = std::min(left - 0.0004, 0.01);
             timespec ts{0, static_cast<long>(nap * 1e9)};
@@ -60,6 +67,9 @@ double backend_seconds() {
         last_pump = now;
         backend_pump_events();
     }
+#ifdef __EMSCRIPTEN__
+    web_clock_read();
+#endif
     return now;
 }
 
@@ -80,12 +90,21 @@ void backend_wait_retrace() {
     const double now = clock_now();
     if (now - last_retrace > 1.0 / 60.0 || now < last_retrace) {
         last_retrace = now;
+#ifdef __EMSCRIPTEN__
+        web_turn();
+#endif
         backend_pump_events();
     } else {
         last_retrace += 1.0 / 60.0;
         sleep_until(last_retrace);
     }
     sdl_show_page();
+}
+
+void backend_file_written() {
+#ifdef __EMSCRIPTEN__
+    web_file_written();
+#endif
 }
 
 void backend_before_frame() {}
@@ -136,6 +155,9 @@ void end_program(int status) {
     audio_device = 0;
     std::fflush(nullptr);
     SDL_Quit();
+#ifdef __EMSCRIPTEN__
+    web_end_program(status);
+#endif
     std::exit(status);
 }
 

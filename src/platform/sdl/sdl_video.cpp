@@ -15,6 +15,9 @@
 #include "platform/input.h"
 #include "platform/screen.h"
 #include "platform/sdl/sdl_internal.h"
+#ifdef __EMSCRIPTEN__
+#include "platform/sdl/sdl_web.h"
+#endif
 
 namespace valmoren {
 
@@ -168,9 +171,15 @@ void sdl_show_page() {
     win.have_page = true;
     draw_page();
     log_present(pixels, win.pending_paced);
+#ifdef __EMSCRIPTEN__
+    web_page_shown();
+#endif
 }
 
 void backend_init() {
+#ifdef __EMSCRIPTEN__
+    web_start_up();
+#endif
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
@@ -179,7 +188,14 @@ void backend_init() {
 }
 
 void backend_open_screen(int full_screen) {
-    const Uint32 base = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+    Uint32 base = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+#ifdef __EMSCRIPTEN__
+    // In a browser the canvas holds the 640x480 page as it is and the page
+    // scales it crisply (whole multiples when they fit), which keeps the
+    // drawing cheap; full screen is the page's own button, as it needs a click.
+    base = 0;
+    full_screen = 0;
+#endif
     const Uint32 kinds[2] = {full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u,
                              full_screen ? 0u : Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP)};
     // The kind asked for first, then the other kind before giving up.
