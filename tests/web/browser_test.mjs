@@ -3,7 +3,7 @@
 //   1. "Click to play": the logo fades in on white, then the menu comes up
 //      (the canvas's pixels read back); keys the game uses do not scroll or
 //      click anything on the page; Down x3 and Enter on Exit end the program
-//      and the page says so;
+//      and the page says so; "Play again" starts it afresh;
 //   2. reloaded: Options, Music changed, Save and Exit; reloaded again: the
 //      options screen shows the saved value (kept in the browser's storage);
 //   3. Start, Enter through the story slides: level 1 runs, and its frame
@@ -285,7 +285,14 @@ async function run(s, pictures, opts, figures) {
   const ended = await s.notice();
   if (ended !== 'The game has ended.') failures.push(`after Exit the page says ${JSON.stringify(ended)}`);
   const again = await s.page.evaluate(() => !document.getElementById('again').hidden && !document.getElementById('canvas'));
-  if (!again) failures.push('after Exit the page does not offer to play again');
+  if (!again) {
+    failures.push('after Exit the page does not offer to play again');
+  } else {
+    // Playing again starts a fresh program on a fresh canvas.
+    await s.page.click('#again');
+    problem = await s.poll((shot) => logoProblem(shot, pictures.logo3), 15);
+    if (problem) failures.push(`after "Play again": ${problem}`);
+  }
 
   // 2. Settings kept across reloads.
   await s.startGame(true);

@@ -19,9 +19,8 @@ EXTRA="chromium"
 if ! command -v node >/dev/null 2>&1; then EXTRA="$EXTRA nodejs npm"; fi
 VALMOREN_EXTRA_PACKAGES="$EXTRA" sh "$ROOT/tools/install-deps.sh"
 
-cd "$ROOT/tests/web"
-if [ ! -f node_modules/puppeteer-core/package.json ]; then
+if [ ! -f "$ROOT/tests/web/node_modules/puppeteer-core/package.json" ]; then
   # The client only: the browser is Debian's, nothing downloads one.
-  PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund
+  (cd "$ROOT/tests/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)
 fi
-exec node browser_test.mjs "$WEB" "$DATA" "$@"
+exec node "$ROOT/tests/web/browser_test.mjs" "$WEB" "$DATA" "$@"
