@@ -75,16 +75,9 @@
     startButton.textContent = 'Loading\u2026';
     notice.hidden = true;
     var c = newCanvas();
-    // The page makes the WebGL context itself: the drawing stays readable
-    // between frames (a screenshot or a look at the page sees the picture).
-    var gl = c.getContext('webgl', {
-      alpha: false, depth: false, stencil: false, antialias: false,
-      preserveDrawingBuffer: true
-    });
     running = true;
     Valmoren({
       canvas: c,
-      preinitializedWebGLContext: gl,
       print: function (text) { console.log(text); },
       printErr: function (text) { console.warn(text); },
       preRun: [function (module) {

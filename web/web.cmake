@@ -35,9 +35,6 @@ target_link_options(valmoren PRIVATE
   "SHELL:-s MODULARIZE=1"
   "SHELL:-s EXPORT_NAME=Valmoren"
   "SHELL:-s ENVIRONMENT=web"
-  # The page makes the canvas's WebGL context itself (its drawing stays
-  # readable between frames, so the page can be looked at).
-  "SHELL:-s GL_PREINITIALIZED_CONTEXT=1"
   # The page reads the program's files (the frame log) and sets its
   # environment.
   "SHELL:-s EXPORTED_RUNTIME_METHODS=FS,ENV"
@@ -47,3 +44,9 @@ target_link_options(valmoren PRIVATE
   "SHELL:--preload-file ${VALMOREN_WEB_DATA}/img@/data/img"
   "SHELL:--preload-file ${VALMOREN_WEB_DATA}/sounds@/data/sounds"
   "SHELL:--preload-file ${VALMOREN_WEB_DATA}/suget.dat@/data/suget.dat")
+
+# Whole-page fills and copies (clear, show_frame) as single WebAssembly
+# operations, and wider loops: they fall between one paced frame and the next.
+target_compile_options(valmoren_core PRIVATE -msimd128 -mbulk-memory)
+target_compile_options(valmoren_sdl PRIVATE -msimd128 -mbulk-memory)
+target_link_options(valmoren PRIVATE -msimd128 -mbulk-memory)

@@ -40,14 +40,14 @@ void audio_callback(void*, Uint8* stream, int len) {
 // millisecond is left, then a short spin. Spinning longer would cost the game
 // its share of a busy processor, and with it whole frames.
 void sleep_until(double until) {
+#ifdef __EMSCRIPTEN__
+    web_sleep_until(until, clock_now);
+    return;
+#endif
     for (;;) {
         backend_pump_events();
         const double left = until - clock_now();
         if (left <= 0) return;
-#ifdef __EMSCRIPTEN__
-        web_nap(left);
-        continue;
-#endif
         if (left > 0.0005) {
             const double nap = std::min(left - 0.0004, 0.01);
             timespec ts{0, static_cast<long>(nap * 1e9)};

@@ -7,6 +7,7 @@
 #include <SDL.h>
 #include <emscripten.h>
 
+#include "platform/backend.h"
 #include "platform/files.h"
 
 // The browser side, in sdl_web.js. The first two suspend the program until
@@ -27,11 +28,16 @@ constexpr const char* SAVE_FOLDER = "/save";
 constexpr const char* DATA_FOLDER = "/data";
 
 // A browser timer fires a fraction of a millisecond late, now and then more,
-// so a timed nap stops this long before the end of the wait, and short turns
-// of the event loop, which come back at once, cover the rest.
+// so a timed nap stops this long before the end of the wait and the rest is
+// spun. A turn of the event loop would not do for the rest: the browser may
+// paint in it, for longer than is left.
 constexpr double TIMER_MARGIN = 0.0015;
-// A loop that only watches the clock hands over a turn at least this often.
-constexpr double TURN_EVERY = 1.0 / 60.0;
+// Browser timers count whole milliseconds.
+constexpr double SHORTEST_TIMER = 0.001;
+// A loop that only watches the clock hands over a turn at least this often:
+// more than once a frame, and well before the end of a frame that began with
+// one (a turn may take a few milliseconds when the browser paints in it).
+constexpr double TURN_EVERY = 0.012;
 
 double last_turn = 0.0;
 bool turn_due = false;    // a page went up: the browser should composite it
@@ -54,6 +60,7 @@ void web_start_up() {
     // SDL would hand the browser a turn of its own after every page it
     // shows; the backend's waits do that, on the game's beat.
     SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
     valmoren_web_mount_files(SAVE_FOLDER);
     set_data_folder(DATA_FOLDER);
     last_turn = seconds_now();
@@ -65,13 +72,21 @@ void web_turn() {
     last_turn = seconds_now();
 }
 
-void web_nap(double left) {
-    if (left >= TIMER_MARGIN + 0.001) {
-        before_turn();
-        emscripten_sleep(static_cast<unsigned>((left - TIMER_MARGIN) * 1000.0));
-        last_turn = seconds_now();
-    } else {
-        web_turn();
+void web_sleep_until(double until, double (*clock)()) {
+    bool turned = false;
+    for (;;) {
+        backend_pump_events();
+        const double left = until - clock();
+        if (left <= 0) return;
+        if (left >= TIMER_MARGIN + SHORTEST_TIMER) {
+            before_turn();
+            emscripten_sleep(static_cast<unsigned>((left - TIMER_MARGIN) * 1000.0));
+            last_turn = seconds_now();
+            turned = true;
+        } else if (!turned) {
+            web_turn();
+            turned = true;
+        }
     }
 }
 

@@ -9,10 +9,10 @@ namespace valmoren {
 // browser's lasting storage and made the working folder, and the preloaded
 // game data is made the data folder.
 void web_start_up();
-// Hands the browser its turn for most of `left` seconds (a timer for the bulk,
-// short turns of the event loop near the end, so that the wait still ends on
-// time). The caller looks at the clock again afterwards.
-void web_nap(double left);
+// Waits until `clock` reads `until`, pumping window events: the browser has
+// the time up to the last moment on a timer, or one short turn when the wait
+// is too short for a timer; the last fraction is spun, so the wait ends on time.
+void web_sleep_until(double until, double (*clock)());
 // One short turn of the browser's event loop: pages reach the screen, input
 // and sound are served.
 void web_turn();
