@@ -8,7 +8,8 @@
 //      options screen shows the saved value (kept in the browser's storage);
 //   3. Start, Enter through the story slides: level 1 runs, and its frame
 //      intervals are read from the program's own frame log.
-// At every step: no error in the console, no request outside the server.
+// At every step: no error in the console, no request outside the server. The
+// about line names the versions; the download is under 8 MB as served.
 // It prints the figures (download size, page load to the first logo frame,
 // level-1 frame intervals); the pacing is reported, not judged, since it is
 // wall-clock time on a shared machine.
@@ -240,6 +241,10 @@ async function run(s, pictures, opts, figures) {
 
   // 1. The logo on white, then the menu; Exit ends the program.
   const clicked = await s.startGame(false);
+  // The about line names what the program was built with, as make_page.py found it.
+  const about = await s.page.evaluate(() => document.getElementById('about').textContent);
+  const named = ['Valmoren ', 'emscripten ', 'SDL2 ', 'libogg ', 'libvorbis '].every((n) => about.includes(n));
+  if (!named || /unknown|@ABOUT@/.test(about)) failures.push(`the about line is ${JSON.stringify(about)}`);
   let problem = await s.poll((shot) => logoProblem(shot, pictures.logo3), 15);
   if (problem) failures.push(`logo screen: ${problem}`);
   const focused = await s.page.evaluate(() => document.activeElement && document.activeElement.id);
