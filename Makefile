@@ -1,9 +1,11 @@
 # Thin wrapper over CMake: `make run` and `make test` set everything up first.
 BUILD ?= build
+WEB ?= build-web
+WEB_PORT ?= 8000
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test build deps bench sheet sound-report asan fuzz clean
+.PHONY: run test build deps bench sheet sound-report asan fuzz web web-serve web-test clean
 
 run: build
 	cd $(BUILD)/game && ./valmoren
@@ -42,26 +44,21 @@ fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DVALMOREN_SANITIZE=ON -DVALMOREN_FUZZ=ON -DVALMOREN_TESTS=OFF
 	cmake --build build-fuzz -j $(JOBS)
 
+# The game in a browser tab: emscripten and the three libraries built from
+# Debian's source packages (once, kept in $(WEB)/deps), the data from the
+# native asset generator, the program and its page in $(WEB)/.
+web: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) --target assets -j $(JOBS)
+	sh tools/web/build.sh $(WEB) $(BUILD)/game $(JOBS)
+
+# Serves $(WEB)/ on 127.0.0.1 and prints the address.
+web-serve:
+	python3 tools/web/serve.py $(WEB) $(WEB_PORT)
+
+# The web build played in headless Chromium; prints its figures.
+web-test: web
+	sh tools/web/browser-test.sh $(WEB) $(BUILD)/game
+
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz build-package
-
-# Installing and packaging. `make install` installs the built game under
-# PREFIX (bin/, share/valmoren/, desktop entry, metainfo, icons, manual page;
-# DESTDIR works as usual). `make package` builds the Debian package in
-# build-package/ (the program in /usr/games, its data in /usr/share/games/valmoren).
-PREFIX ?= /usr/local
-PACKAGE_TOOLS = dpkg-dev file
-.PHONY: install package
-
-install: build
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
-
-# Built with Debian's hardening flags, as a Debian build would be.
-package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
-package:
-	VALMOREN_EXTRA_PACKAGES="$$VALMOREN_EXTRA_PACKAGES $(PACKAGE_TOOLS)" sh tools/install-deps.sh
-	cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DVALMOREN_TESTS=OFF -DVALMOREN_DEBIAN_LAYOUT=ON \
-	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
-	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
-	cmake --build build-package -j $(JOBS)
-	cd build-package && cpack -G DEB
+.PHONY: run test build deps bench sheet sound-report asan fuzz web web-serve web-test clean

@@ -127,6 +127,34 @@ TEST_F(TextFileTest, WrittenBytesAreExact) {
     EXPECT_EQ(file_bytes("fresh.dat"), "1\r\n");
 }
 
+// The browser build copies the player's folder to lasting storage when told a
+// kept file changed: every written file that is closed tells it once, however
+// it is closed; files only read, and opens that failed, do not.
+TEST_F(TextFileTest, ClosingAWrittenFileReportsItOnce) {
+    write_bytes("in.txt", "x\r\n");
+    ASSERT_EQ(open_file("in.txt", FILE_INPUT, 1), 0);
+    close_file(1);
+    EXPECT_NE(open_file("no-such-folder/out.dat", FILE_OUTPUT, 2), 0);
+    close_file(2);
+    EXPECT_EQ(headless_files_written(), 0);
+
+    ASSERT_EQ(open_file("options.dat", FILE_OUTPUT, 1), 0);
+    write_text(1, "1", true);
+    close_file(1);
+    close_file(1);  // already closed: nothing more to report
+    EXPECT_EQ(headless_files_written(), 1);
+
+    ASSERT_EQ(open_file("score.dat", FILE_APPEND, 1), 0);
+    ASSERT_EQ(open_file("in.txt", FILE_INPUT, 1), 0);  // the number is reused: the log is closed first
+    EXPECT_EQ(headless_files_written(), 2);
+    EXPECT_EQ(file_bytes("score.dat"), "");
+
+    ASSERT_EQ(open_file("a.dat", FILE_OUTPUT, 2), 0);
+    ASSERT_EQ(open_file("b.dat", FILE_APPEND, 3), 0);
+    close_file(0);  // all at once: two written files and one read
+    EXPECT_EQ(headless_files_written(), 4);
+}
+
 TEST_F(TextFileTest, NumbersAndFailuresAreHarmless) {
     EXPECT_EQ(free_file_number(), 1);
     write_bytes("a.txt", "x");

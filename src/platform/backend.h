@@ -47,6 +47,11 @@ void backend_audio_close();
 // Why the last thing asked of the backend failed, in the backend's own words.
 std::string backend_error();
 
+// A file the player keeps (settings, score log) has been written and closed.
+// The browser build copies the working folder to lasting storage soon after;
+// on the desktop the file is already where it stays.
+void backend_file_written();
+
 // Ends the program with the status. The sdl backend exits the process; the
 // headless backend throws ProgramEnd so a test can run the whole game.
 [[noreturn]] void backend_end_program(int status);

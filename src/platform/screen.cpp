@@ -148,7 +148,14 @@ void show_frame() {
 
 void wait_retrace() { backend_wait_retrace(); }
 
-[[gnu::target_clones("avx2", "default")]] void put(double x, double y, const Image& img, int mode, int level) {
+// An AVX2 copy of put is made where the processor family has it (the browser
+// build's WebAssembly has no such choice).
+#if defined(__x86_64__)
+#define PUT_CLONES [[gnu::target_clones("avx2", "default")]]
+#else
+#define PUT_CLONES
+#endif
+PUT_CLONES void put(double x, double y, const Image& img, int mode, int level) {
     if (img.w == 0 || img.h == 0) return;
     if (img.pixels.size() < static_cast<size_t>(img.w) * img.h) return;  // not a whole picture
     if (mode == PUT_ALPHA) {

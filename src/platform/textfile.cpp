@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/screen.h"
 
@@ -73,12 +74,14 @@ void skip_blanks(TextFile& f) {
 }
 
 void close_one(TextFile& f) {
+    const bool written = f.file && f.mode != FILE_INPUT;
     if (f.mode == FILE_REPLACE) {
         finish_replacement(f.file, f.replacement, !f.write_error);
     } else if (f.file) {
         std::fclose(f.file);
     }
     f = TextFile{};
+    if (written) backend_file_written();
 }
 
 void write_bytes(TextFile& f, const char* bytes, size_t n) {

@@ -36,6 +36,7 @@ struct Headless {
     bool audio_fail = false;
     long audio_frames_done = 0;
     bool audio_recording = false;
+    long files_written = 0;
     std::vector<int16_t> recorded;
     std::vector<int16_t> scratch;
 };
@@ -133,6 +134,8 @@ void backend_audio_close() { hl.pull = nullptr; }
 
 std::string backend_error() { return hl.audio_fail ? "the test's sound device is set to fail" : ""; }
 
+void backend_file_written() { ++hl.files_written; }
+
 void backend_end_program(int status) { throw ProgramEnd{status}; }
 
 // Test side.
@@ -155,6 +158,7 @@ void headless_reset() {
     hl.audio_recording = false;
     hl.recorded.clear();
     hl.recorded.shrink_to_fit();
+    hl.files_written = 0;
     release_all_keys();
     take_key_press();
     std::memset(page_pixels(0), 0, sizeof(uint32_t) * SCREEN_W * SCREEN_H);
@@ -166,6 +170,8 @@ void headless_reset() {
     randomize(0);
     set_data_folder("");
 }
+
+long headless_files_written() { return hl.files_written; }
 
 void headless_set_player(Player player) { hl.player = std::move(player); }
 

@@ -65,6 +65,10 @@ std::vector<int16_t> headless_audio_pull(int frames);
 void headless_audio_record(bool on);
 const std::vector<int16_t>& headless_audio_recorded();
 
+// How often the platform reported a written file the player keeps
+// (backend_file_written) since the last reset.
+long headless_files_written();
+
 // Runs `body` (for example game_main) and gives the exit status it ended with,
 // or -1 when it returned without ending the program.
 int headless_run_program(const std::function<void()>& body);

@@ -12,6 +12,9 @@
 
 #include "platform/backend.h"
 #include "platform/sdl/sdl_internal.h"
+#ifdef __EMSCRIPTEN__
+#include "platform/sdl/sdl_web.h"
+#endif
 
 namespace valmoren {
 
@@ -43,8 +46,13 @@ constexpr double SPIN_LEFT = 0.0001;  // what the last nap leaves to spin
 constexpr double SLEEP_SLICE = 0.01;  // events keep flowing between slices
 
 // Sleeps, in slices that keep the window responsive, until the clock is
-// within SPIN_WINDOW of `until`.
+// within SPIN_WINDOW of `until`. In a browser the browser has the time on a
+// timer and gets its turns meanwhile (ASYNCIFY).
 void nap_until(double until) {
+#ifdef __EMSCRIPTEN__
+    web_sleep_until(until, clock_now);
+    return;
+#endif
     for (;;) {
         backend_pump_events();
         const double left = until - clock_now();
@@ -84,6 +92,9 @@ double backend_seconds() {
         last_pump = now;
         backend_pump_events();
     }
+#ifdef __EMSCRIPTEN__
+    web_clock_read();
+#endif
     return now;
 }
 
@@ -101,8 +112,7 @@ void backend_rest_until(double moment) {
 
 void backend_rest(double secs) {
     sdl_show_page();
-    timespec ts{0, static_cast<long>(secs * 1e9)};
-    nanosleep(&ts, nullptr);
+    nap_until(clock_now() + secs);
 }
 
 // The retrace is a 60 Hz beat of the game's own, whatever the display does:
@@ -116,12 +126,21 @@ void backend_wait_retrace() {
     const double now = clock_now();
     if (now - last_retrace > 1.0 / 60.0 || now < last_retrace) {
         last_retrace = now;
+#ifdef __EMSCRIPTEN__
+        web_turn();
+#endif
         backend_pump_events();
     } else {
         last_retrace += 1.0 / 60.0;
         sleep_until(last_retrace);
     }
     sdl_show_page();
+}
+
+void backend_file_written() {
+#ifdef __EMSCRIPTEN__
+    web_file_written();
+#endif
 }
 
 void backend_before_frame() {}
@@ -174,6 +193,9 @@ void backend_end_program(int status) {
     audio_device = 0;
     std::fflush(nullptr);
     SDL_Quit();
+#ifdef __EMSCRIPTEN__
+    web_end_program(status);
+#endif
     std::exit(status);
 }
 

@@ -15,6 +15,9 @@
 #include "platform/input.h"
 #include "platform/screen.h"
 #include "platform/sdl/sdl_internal.h"
+#ifdef __EMSCRIPTEN__
+#include "platform/sdl/sdl_web.h"
+#endif
 
 namespace valmoren {
 
@@ -168,6 +171,9 @@ void sdl_show_page() {
     win.have_page = true;
     draw_page();
     log_present(pixels, win.pending_paced);
+#ifdef __EMSCRIPTEN__
+    web_page_shown();
+#endif
 }
 
 namespace {
@@ -189,14 +195,19 @@ namespace {
 // display; those stay available to whoever names them in SDL_VIDEODRIVER.
 // Wayland is only tried where its sockets can be, so that libwayland does not
 // add its own complaint on a terminal without a session.
+#ifndef __EMSCRIPTEN__
 std::string visible_video_drivers() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     return (runtime && *runtime) ? "x11,wayland,KMSDRM" : "x11,KMSDRM";
 }
+#endif
 
 }  // namespace
 
 void backend_init() {
+#ifdef __EMSCRIPTEN__
+    web_start_up();
+#endif
     sdl_sleep_precisely();
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
@@ -207,7 +218,14 @@ void backend_init() {
 }
 
 void backend_open_screen(int full_screen) {
-    const Uint32 base = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+    Uint32 base = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+#ifdef __EMSCRIPTEN__
+    // In a browser the canvas holds the 640x480 page as it is and the page
+    // scales it crisply (whole multiples when they fit), which keeps the
+    // drawing cheap; full screen is the page's own button, as it needs a click.
+    base = 0;
+    full_screen = 0;
+#endif
     const Uint32 kinds[2] = {full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u,
                              full_screen ? 0u : Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP)};
     // The kind asked for first, then the other kind before giving up.

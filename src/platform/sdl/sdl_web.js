@@ -1,0 +1,87 @@
+// sdl_web.js -- the browser side of sdl_web.cpp, linked into the browser
+// build with --js-library. The game suspends itself (ASYNCIFY) in the two
+// waiting calls and goes on when the browser calls back; the runtime is kept
+// alive while it waits, and the callback goes through callUserCallback so
+// that the program's end inside it is handled as an end, not an error.
+mergeInto(LibraryManager.library, {
+  // SDL2's browser audio, built here rather than taken from emscripten's own
+  // ports, calls these two runtime functions, which are otherwise left out.
+  $ValmorenWeb__deps: ['$autoResumeAudioContext', '$dynCall'],
+  $ValmorenWeb: {
+    channel: null,   // a message port pair that answers a turn of the event loop
+    waking: null,    // the suspended program's wake-up, while it waits for its turn
+    flushing: false, // a copy of the player's folder to storage is under way
+    flushAgain: false,
+  },
+
+  // One turn of the browser's event loop: a message posted to ourselves comes
+  // back after the tasks already queued (input, due timers, painting) have
+  // run, and, unlike a chain of timers, is never held back to 4 ms.
+  valmoren_web_quick_turn__deps: ['$ValmorenWeb', '$callUserCallback',
+                                  '$runtimeKeepalivePush', '$runtimeKeepalivePop'],
+  valmoren_web_quick_turn: function() {
+    return Asyncify.handleSleep(function(wakeUp) {
+      if (!ValmorenWeb.channel) {
+        ValmorenWeb.channel = new MessageChannel();
+        ValmorenWeb.channel.port1.onmessage = function() {
+          var wake = ValmorenWeb.waking;
+          ValmorenWeb.waking = null;
+          runtimeKeepalivePop();
+          if (wake) callUserCallback(wake);
+        };
+      }
+      runtimeKeepalivePush();
+      ValmorenWeb.waking = wakeUp;
+      ValmorenWeb.channel.port2.postMessage(0);
+    });
+  },
+
+  // Mounts the player's folder on the browser's IndexedDB storage, reads back
+  // what was stored there, and makes it the working folder. Without storage
+  // (a private window that refuses it, say) the folder stays in memory and
+  // the game plays on without keeping its files.
+  valmoren_web_mount_files__deps: ['$FS', '$IDBFS', '$callUserCallback',
+                                   '$runtimeKeepalivePush', '$runtimeKeepalivePop'],
+  valmoren_web_mount_files: function(folder) {
+    return Asyncify.handleSleep(function(wakeUp) {
+      var path = UTF8ToString(folder);
+      var done = function() {
+        try { FS.chdir(path); } catch (e) { console.warn('Valmoren: no folder for the player\'s files: ' + e); }
+        runtimeKeepalivePop();
+        callUserCallback(wakeUp);
+      };
+      runtimeKeepalivePush();
+      try {
+        FS.mkdirTree(path);
+        FS.mount(IDBFS, {}, path);
+      } catch (e) {
+        console.warn('Valmoren: the player\'s files are not kept in this browser: ' + e);
+        done();
+        return;
+      }
+      FS.syncfs(true, function(err) {
+        if (err) console.warn('Valmoren: the kept settings and scores could not be read: ' + err);
+        done();
+      });
+    });
+  },
+
+  // Copies the player's folder to storage. A copy asked for while one is under
+  // way follows it, so the last write always lands.
+  valmoren_web_flush_files__deps: ['$FS', '$IDBFS', '$ValmorenWeb'],
+  valmoren_web_flush_files: function() {
+    if (ValmorenWeb.flushing) {
+      ValmorenWeb.flushAgain = true;
+      return;
+    }
+    ValmorenWeb.flushing = true;
+    FS.syncfs(false, function(err) {
+      ValmorenWeb.flushing = false;
+      if (err) console.warn('Valmoren: the settings and scores could not be stored: ' + err);
+      if (ValmorenWeb.flushAgain) {
+        ValmorenWeb.flushAgain = false;
+        _valmoren_web_flush_files();
+      }
+    });
+  },
+});

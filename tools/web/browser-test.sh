@@ -1,0 +1,26 @@
+#!/bin/sh
+# The browser test (tests/web): installs Debian's Chromium (and Node.js when
+# there is none) and the test's DevTools client from npm when missing, then
+# plays the web build in headless Chromium. Extra arguments go to the test
+# (--screenshot file.png, --frames N).
+# Usage: browser-test.sh <web folder> <native run folder> [test arguments]
+set -e
+if [ $# -lt 2 ]; then
+  echo "usage: browser-test.sh <web folder> <native run folder> [test arguments]" >&2
+  exit 2
+fi
+HERE=$(cd "$(dirname "$0")" && pwd)
+ROOT=$(cd "$HERE/../.." && pwd)
+WEB=$(cd "$1" && pwd)
+DATA=$(cd "$2" && pwd)
+shift 2
+
+EXTRA="chromium"
+if ! command -v node >/dev/null 2>&1; then EXTRA="$EXTRA nodejs npm"; fi
+VALMOREN_EXTRA_PACKAGES="$EXTRA" sh "$ROOT/tools/install-deps.sh"
+
+if [ ! -f "$ROOT/tests/web/node_modules/puppeteer-core/package.json" ]; then
+  # The client only: the browser is Debian's, nothing downloads one.
+  (cd "$ROOT/tests/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)
+fi
+exec node "$ROOT/tests/web/browser_test.mjs" "$WEB" "$DATA" "$@"
