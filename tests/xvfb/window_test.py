@@ -201,7 +201,8 @@ def sound_failure_run(server, run_folder):
     if game is None:
         return ["the game's window did not appear"]
     try:
-        problem = poll(game, sound_failure_problem, 1.5, 10.0)
+        # The message waits for a key, so a busy machine may take its time.
+        problem = poll(game, sound_failure_problem, 1.5, 30.0)
         if problem:
             failures.append("sound failure message: " + problem)
         if game.proc.poll() is not None:
