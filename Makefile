@@ -61,4 +61,25 @@ web-test: web
 	sh tools/web/browser-test.sh $(WEB) $(BUILD)/game
 
 clean:
-.PHONY: run test build deps bench sheet sound-report asan fuzz web web-serve web-test clean
+	rm -rf $(BUILD) build-asan build-fuzz build-package $(WEB)
+
+# Installing and packaging. `make install` installs the built game under
+# PREFIX (bin/, share/valmoren/, desktop entry, metainfo, icons, manual page;
+# DESTDIR works as usual). `make package` builds the Debian package in
+# build-package/ (the program in /usr/games, its data in /usr/share/games/valmoren).
+PREFIX ?= /usr/local
+PACKAGE_TOOLS = dpkg-dev file
+.PHONY: install package
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# Built with Debian's hardening flags, as a Debian build would be.
+package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+package:
+	VALMOREN_EXTRA_PACKAGES="$$VALMOREN_EXTRA_PACKAGES $(PACKAGE_TOOLS)" sh tools/install-deps.sh
+	cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DVALMOREN_TESTS=OFF -DVALMOREN_DEBIAN_LAYOUT=ON \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	cmake --build build-package -j $(JOBS)
+	cd build-package && cpack -G DEB
