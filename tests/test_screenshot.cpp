@@ -1,7 +1,6 @@
 // Screenshots: the page written as a PNG that decodes to exactly its pixels,
 // names that never meet, and a folder that cannot take the picture.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,28 +10,13 @@
 #include "platform/headless/headless.h"
 #include "platform/screen.h"
 #include "platform/screenshot.h"
+#include "png_support.h"
 
 namespace valmoren {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The PNG file as 0x00RRGGBB pixels, through libpng's own reader; empty when
-// it does not decode.
-std::vector<uint32_t> decode_png(const std::string& path, int& w, int& h) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {};
-    w = static_cast<int>(image.width);
-    h = static_cast<int>(image.height);
-    std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = (uint32_t{rgb[i * 3]} << 16) | (uint32_t{rgb[i * 3 + 1]} << 8) | rgb[i * 3 + 2];
-    return pixels;
-}
+using testing_support::decode_png;
 
 std::tm moment(int hour, int minute, int second) {
     std::tm t{};
