@@ -4,11 +4,15 @@
 # level-1 frame intervals (from one level frame to the next; the get-ready
 # overlays that come up when the unplayed ball is lost are not level frames),
 # the share of a processor core the game's main thread uses while level frames
-# run, and the game's peak resident memory.
+# run, and the game's peak resident memory. A quarter, half and three quarters
+# of the way through the level frames F12 takes a screenshot: the frames
+# around the three are reported on their own, and the first picture is kept
+# beside the run folder (pacing-screenshot.png).
 # Usage: sdl_pacing.py <run folder> [frames]. Prints the figures; when Xvfb or
 # xdotool is missing it says so and ends with status 0 (nothing to measure).
 import math
 import os
+import shutil
 import sys
 import time
 
@@ -66,6 +70,13 @@ def game_over_asked(entries):
         return False
     last_level = max((e[0] for e in entries if e[3]), default=None)
     return last_level is not None and entries[-1][0] - last_level > 4.0
+
+
+def gaps_around(entries, moment, before=0.1, after=1.0):
+    """The gaps between level frames shown from `before` seconds before the
+    moment to `after` seconds after it."""
+    return [b[CALLED] - a[CALLED] for a, b in zip(entries, entries[1:])
+            if a[3] and b[3] and moment - before <= b[CALLED] and a[CALLED] <= moment + after]
 
 
 def thread_cpu_seconds(pid, tid):
@@ -129,6 +140,7 @@ def measure(run_folder, frames, screenshot=None, launcher=()):
         this_game = first
         deadline = time.monotonic() + 180.0
         watch = CpuWatch(game)
+        figures["f12_at"] = []
         while (len(level_frame_gaps(game.presents()[first:], frames)) < frames
                or watch.wall < CPU_WATCH_SECONDS):
             if time.monotonic() > deadline or game.proc.poll() is not None:
@@ -143,6 +155,11 @@ def measure(run_folder, frames, screenshot=None, launcher=()):
                 this_game = len(game.presents())
                 watch.last = None
             watch.look()
+            done = len(level_frame_gaps(game.presents()[first:], frames))
+            if len(figures["f12_at"]) < 3 and done >= frames * (len(figures["f12_at"]) + 1) // 4:
+                game.focus()
+                figures["f12_at"].append(time.monotonic())
+                game.server.run("xdotool", "key", "F12")
             time.sleep(0.25)
         if screenshot:
             game.save_png(screenshot)
@@ -157,6 +174,13 @@ def measure(run_folder, frames, screenshot=None, launcher=()):
         figures["mean"], figures["deviation"], figures["late"] = interval_figures(
             level_frame_gaps(entries[first:], frames))
         figures["returned"] = interval_figures(level_frame_gaps(entries[first:], frames, RETURNED))
+        figures["f12_gaps"] = [g for moment in figures["f12_at"] for g in gaps_around(entries[first:], moment)]
+        shots = sorted(os.listdir(os.path.join(game.copy, "screenshots"))) \
+            if os.path.isdir(os.path.join(game.copy, "screenshots")) else []
+        figures["f12_file"] = None
+        if shots:
+            figures["f12_file"] = os.path.join(os.path.dirname(run_folder), "pacing-screenshot.png")
+            shutil.copyfile(os.path.join(game.copy, "screenshots", shots[0]), figures["f12_file"])
     finally:
         game.finish()
         server.stop()
@@ -192,6 +216,13 @@ def main():
     mean, deviation, late = f["returned"]
     print(f"  the same frames timed when the present call returned (the display server's own"
           f" time added): mean {mean * ms:.3f} ms, deviation {deviation * ms:.3f} ms, {late} over 25 ms")
+    around = f["f12_gaps"]
+    if around:
+        print(f"  F12 pressed {len(f['f12_at'])} times: {len(around)} level frames from 0.1 s before to 1 s"
+              f" after each, longest {max(around) * ms:.1f} ms, {sum(1 for g in around if g > 0.025)}"
+              f" over 25 ms; first picture: {f['f12_file'] or 'NOT WRITTEN'}")
+    else:
+        print("  F12: no level frames seen around the presses")
     share = f["cpu_share"]
     if share is None:
         print("  main thread's processor share in level 1: not read")

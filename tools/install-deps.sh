@@ -2,7 +2,7 @@
 # Installs the Debian packages the game, its tests and benchmarks need,
 # only those that are missing; uses sudo when not run as root.
 set -e
-PACKAGES="cmake make g++ pkg-config libsdl2-dev libvorbis-dev libebur128-dev libgtest-dev libgmock-dev libbenchmark-dev"
+PACKAGES="cmake make g++ pkg-config libsdl2-dev libx11-dev libvorbis-dev libpng-dev libebur128-dev libgtest-dev libgmock-dev libbenchmark-dev"
 if [ -n "$VALMOREN_EXTRA_PACKAGES" ]; then PACKAGES="$PACKAGES $VALMOREN_EXTRA_PACKAGES"; fi
 missing=""
 for p in $PACKAGES; do

@@ -6,6 +6,7 @@
 
 #include "platform/backend.h"
 #include "platform/core_hooks.h"
+#include "platform/pads.h"
 
 namespace valmoren {
 
@@ -14,8 +15,19 @@ namespace {
 constexpr int KEY_WAIT_SLICE_MS = 50;
 constexpr double POLL_REST = 0.001;  // between two looks at the keys in a waiting loop
 
-bool keys[KEY_TABLE_SIZE];
+// Who holds each key down: the keyboard, a gamepad (through its mapping), or both.
+constexpr uint8_t HELD_BY_KEYBOARD = 1;
+constexpr uint8_t HELD_BY_PAD = 2;
+uint8_t keys[KEY_TABLE_SIZE];
 bool key_pressed = false;
+
+void hold_key(int scancode, bool down, uint8_t holder) {
+    if (scancode >= 0 && scancode < KEY_TABLE_SIZE) {
+        if (down) keys[scancode] |= holder;
+        else keys[scancode] &= static_cast<uint8_t>(~holder);
+    }
+    if (down) key_pressed = true;
+}
 
 // The generator: a C-library-style linear congruential one, 15 bits a draw.
 uint32_t random_next = 1;
@@ -35,13 +47,12 @@ FramePacing pacing;
 
 }  // namespace
 
-void key_event(int scancode, bool down) {
-    if (scancode >= 0 && scancode < KEY_TABLE_SIZE) keys[scancode] = down;
-    if (down) key_pressed = true;
-}
+void key_event(int scancode, bool down) { hold_key(scancode, down, HELD_BY_KEYBOARD); }
+
+void pad_key_event(int scancode, bool down) { hold_key(scancode, down, HELD_BY_PAD); }
 
 void release_all_keys() {
-    for (bool& k : keys) k = false;
+    for (uint8_t& k : keys) k = 0;
     key_pressed = false;
 }
 
@@ -53,12 +64,13 @@ bool take_key_press() {
 
 bool key_down(int scancode) {
     backend_pump_events();
-    return scancode >= 0 && scancode < KEY_TABLE_SIZE && keys[scancode];
+    return scancode >= 0 && scancode < KEY_TABLE_SIZE && keys[scancode] != 0;
 }
 
 bool get_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons) {
     backend_pump_events();
-    if (backend_mouse(x, y, wheel, buttons)) return true;
+    const bool inside = backend_mouse(x, y, wheel, buttons);
+    if (pads_over_mouse(x, y, wheel, buttons, inside)) return true;
     x = y = wheel = buttons = -1;
     return false;
 }

@@ -27,6 +27,9 @@ bool key_down(int scancode);
 // Backend side of the keyboard: a key went down or up. A press also sets the
 // key-press flag.
 void key_event(int scancode, bool down);
+// A gamepad holding a key through its mapping: the key is down while the
+// keyboard or a pad holds it, so letting go of one leaves the other's hold.
+void pad_key_event(int scancode, bool down);
 void release_all_keys();
 // Looks at the key-press flag and clears it.
 bool take_key_press();

@@ -127,7 +127,7 @@ class Game:
     `program` and `cwd`, that program started from that folder as it is."""
 
     def __init__(self, server, run_folder=None, audio="dummy", extra_env=None, launcher=(),
-                 program=None, cwd=None):
+                 program=None, cwd=None, args=(), options=None):
         self.server = server
         self.folder = tempfile.mkdtemp(prefix="valmoren-x-")
         if program is None:
@@ -137,6 +137,9 @@ class Game:
                 path = os.path.join(self.copy, stale)
                 if os.path.exists(path):
                     os.remove(path)
+            if options is not None:  # (music, controls, full screen), each "0" or "1"
+                with open(os.path.join(self.copy, "options.dat"), "w", newline="") as f:
+                    f.write("".join(o + "\r\n" for o in options))
             program, cwd = "./valmoren", self.copy
         env = dict(server.env, SDL_AUDIODRIVER=audio)
         # In a sanitizer build the window system's libraries keep memory to the
@@ -147,16 +150,23 @@ class Game:
         # The window backend's present log: when each frame reached the screen.
         self.frame_log = os.path.join(self.folder, "frames.log")
         env["VALMOREN_FRAME_LOG"] = self.frame_log
+        # The window backend's scripted pads: lines appended here are played
+        # on SDL virtual joysticks (see sdl_pad_script.cpp).
+        self.pad_script = os.path.join(self.folder, "pads.txt")
+        open(self.pad_script, "w").close()
+        env["VALMOREN_PAD_SCRIPT"] = self.pad_script
         env.update(extra_env or {})
         self.output = open(os.path.join(self.folder, "output.txt"), "wb")
         self.errors = open(os.path.join(self.folder, "errors.txt"), "wb")
         self.started = time.monotonic()
-        self.proc = subprocess.Popen(list(launcher) + [program], cwd=cwd, env=env,
+        self.cwd = cwd
+        self.proc = subprocess.Popen(list(launcher) + [program] + list(args), cwd=cwd, env=env,
                                      stdout=self.output, stderr=self.errors)
         self.window = None
         self.window_seen = None
         self.log_read = 0  # bytes of the frame log already read
         self.log_entries = []
+        self.x = None  # a connection of our own to the X server, for grab()
 
     def find_window(self, timeout=30.0):
         """Waits for the game's window; returns its id, or None on timeout or exit."""
@@ -170,6 +180,20 @@ class Game:
                 return self.window
             time.sleep(0.05)
         return None
+
+    def focus_when_shown(self, timeout=30.0):
+        """Waits for the first picture the game shows (its renderer may make
+        the window anew before that), then finds the window again and gives it
+        the keyboard focus, which pads, like keys, need. False on timeout."""
+        deadline = time.monotonic() + timeout
+        while not self.presents():
+            if time.monotonic() > deadline or self.proc.poll() is not None:
+                return False
+            time.sleep(0.05)
+        if self.find_window(max(0.1, deadline - time.monotonic())) is None:
+            return False
+        self.focus()
+        return True
 
     def presents(self):
         """(time the present was called, corner pixel, centre pixel, ends a
@@ -233,6 +257,32 @@ class Game:
             return None
         return read_ppm(r.stdout) if r.returncode == 0 else None
 
+    def grab(self):
+        """The window's pixels straight from the X server (much quicker than
+        shot()), or None when they cannot be read."""
+        if self.x is None:
+            self.x = XConnection(self.server.display)
+        return self.x.grab(int(self.window, 0))
+
+    def geometry(self):
+        """(x, y, width, height) of the window on the screen, or None."""
+        if self.x is None:
+            self.x = XConnection(self.server.display)
+        return self.x.geometry(int(self.window, 0))
+
+    def pad(self, *lines):
+        """Appends lines to the pad script (attach N, button N NAME 0|1, ...)."""
+        with open(self.pad_script, "a") as f:
+            f.write("".join(line + "\n" for line in lines))
+
+    def pad_press(self, button, hold=0.2, gap=0.25, pad=0):
+        """Holds a pad button long enough for a frame that waits on key
+        presses to see it held, then lets go."""
+        self.pad(f"button {pad} {button} 1")
+        time.sleep(hold)
+        self.pad(f"button {pad} {button} 0")
+        time.sleep(gap)
+
     def save_png(self, path):
         r = self.server.run("import", "-window", self.window, "png:" + path, timeout=20)
         return r.returncode == 0
@@ -286,12 +336,93 @@ class Game:
             return f.read().decode(errors="replace")
 
     def finish(self):
+        if self.x is not None:
+            self.x.close()
+            self.x = None
         if self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
         self.output.close()
         self.errors.close()
         shutil.rmtree(self.folder, ignore_errors=True)
+
+
+class _XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
+                ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
+                ("bits_per_pixel", ctypes.c_int), ("red_mask", ctypes.c_ulong),
+                ("green_mask", ctypes.c_ulong), ("blue_mask", ctypes.c_ulong),
+                ("obdata", ctypes.c_void_p), ("f", ctypes.c_void_p * 6)]
+
+
+class _XWindowAttributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int),
+                ("height", ctypes.c_int), ("border_width", ctypes.c_int), ("depth", ctypes.c_int),
+                ("rest", ctypes.c_char * 256)]
+
+
+class XConnection:
+    """A connection to the X server that reads windows' pixels (XGetImage)
+    and places; quick enough to follow a game frame by frame."""
+
+    def __init__(self, display):
+        self.x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+        self.x11.XOpenDisplay.restype = ctypes.c_void_p
+        self.x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self.x11.XGetImage.restype = ctypes.POINTER(_XImage)
+        self.x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                       ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        self.x11.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                                  ctypes.POINTER(_XWindowAttributes)]
+        self.x11.XTranslateCoordinates.argtypes = [
+            ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+            ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong)]
+        self.x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        self.x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        self.x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.x11.XSetErrorHandler.restype = ctypes.c_void_p
+        # A window that has just gone away must not end the test's process.
+        self._on_error = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(lambda d, e: 0)
+        self.x11.XSetErrorHandler(self._on_error)
+        self.dpy = self.x11.XOpenDisplay(display.encode())
+
+    def geometry(self, window):
+        attributes = _XWindowAttributes()
+        if not self.dpy or not self.x11.XGetWindowAttributes(self.dpy, window, ctypes.byref(attributes)):
+            return None
+        x, y, child = ctypes.c_int(), ctypes.c_int(), ctypes.c_ulong()
+        self.x11.XTranslateCoordinates(self.dpy, window, self.x11.XDefaultRootWindow(self.dpy), 0, 0,
+                                       ctypes.byref(x), ctypes.byref(y), ctypes.byref(child))
+        return x.value, y.value, attributes.width, attributes.height
+
+    def grab(self, window):
+        place = self.geometry(window)
+        if place is None:
+            return None
+        w, h = place[2], place[3]
+        image = self.x11.XGetImage(self.dpy, window, 0, 0, w, h, 0xFFFFFFFF, 2)  # ZPixmap
+        if not image:
+            return None
+        try:
+            im = image.contents
+            if im.bits_per_pixel != 32:
+                return None
+            raw = ctypes.string_at(im.data, im.bytes_per_line * h)
+            rows = [raw[r * im.bytes_per_line:r * im.bytes_per_line + w * 4] for r in range(h)]
+            bgrx = b"".join(rows)
+            rgb = bytearray(w * h * 3)
+            rgb[0::3], rgb[1::3], rgb[2::3] = bgrx[2::4], bgrx[1::4], bgrx[0::4]
+            return Picture(w, h, bytes(rgb))
+        finally:
+            destroy = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.POINTER(_XImage))(image.contents.f[1])
+            destroy(image)
+
+    def close(self):
+        if self.dpy:
+            self.x11.XCloseDisplay(self.dpy)
+            self.dpy = None
 
 
 class _ClientMessage(ctypes.Structure):
@@ -337,3 +468,16 @@ def send_close_request(display, window):
 def log(*parts):
     print(*parts, flush=True)
     sys.stdout.flush()
+
+
+def run_parts(parts):
+    """Runs each (name, run) of a test, where run() gives the list of what
+    went wrong; logs each part's outcome, then every failure. The exit status."""
+    failures = []
+    for name, run in parts:
+        found = run()
+        log(f"{name}: {'ok' if not found else 'FAILED'}")
+        failures += [f"{name}: {f}" for f in found]
+    for f in failures:
+        log(f)
+    return 1 if failures else 0

@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/headless/image_dump.h"
 #include "platform/input.h"
+#include "platform/pads.h"
 #include "platform/screen.h"
 
 namespace valmoren {
@@ -159,6 +160,7 @@ void headless_reset() {
     hl.recorded.clear();
     hl.recorded.shrink_to_fit();
     hl.files_written = 0;
+    pads_reset();
     release_all_keys();
     take_key_press();
     std::memset(page_pixels(0), 0, sizeof(uint32_t) * SCREEN_W * SCREEN_H);

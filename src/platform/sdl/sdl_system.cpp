@@ -1,5 +1,5 @@
-// sdl_system.cpp -- the game's clock, sleeps, 1/60 s ticks, sound device and
-// end of program on SDL.
+// sdl_system.cpp -- the game's clock, sleeps, 1/60 s ticks and end of program
+// on SDL (the sound device is in sdl_audio_device.cpp).
 #include <SDL.h>
 
 #include <algorithm>
@@ -23,19 +23,10 @@ namespace {
 double tick_seconds = 0.0;  // reciprocal of the performance counter's frequency
 double last_pump = -1.0;
 double last_retrace = -1.0;  // when the last retrace wait returned
-SDL_AudioDeviceID audio_device = 0;
-bool audio_subsystem = false;
-AudioPull audio_pull = nullptr;
 
 double clock_now() {
     if (tick_seconds == 0.0) tick_seconds = 1.0 / static_cast<double>(SDL_GetPerformanceFrequency());
     return static_cast<double>(SDL_GetPerformanceCounter()) * tick_seconds;
-}
-
-void audio_callback(void*, Uint8* stream, int len) {
-    const int frames = len / 4;
-    if (audio_pull) audio_pull(reinterpret_cast<int16_t*>(stream), frames);
-    else SDL_memset(stream, 0, static_cast<size_t>(len));
 }
 
 // The last stretch of a wait is spun, not slept: a sleep may overrun by a
@@ -146,51 +137,10 @@ void backend_file_written() {
 void backend_before_frame() {}
 void backend_before_key_wait() {}
 
-bool backend_audio_open(AudioPull pull) {
-    if (audio_device != 0) {
-        SDL_LockAudioDevice(audio_device);
-        audio_pull = pull;
-        SDL_UnlockAudioDevice(audio_device);
-        return true;
-    }
-    if (!audio_subsystem) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-        audio_subsystem = true;
-    }
-    SDL_AudioSpec want{};
-    want.freq = 44100;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = 1024;
-    want.callback = audio_callback;
-    SDL_AudioSpec have{};
-    audio_pull = pull;
-    audio_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (audio_device == 0) {
-        audio_pull = nullptr;
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        audio_subsystem = false;
-        return false;
-    }
-    SDL_PauseAudioDevice(audio_device, 0);
-    return true;
-}
-
-void backend_audio_close() {
-    if (audio_device != 0) {
-        SDL_CloseAudioDevice(audio_device);
-        audio_device = 0;
-    }
-    audio_pull = nullptr;
-    if (audio_subsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    audio_subsystem = false;
-}
-
 std::string backend_error() { return SDL_GetError(); }
 
 void backend_end_program(int status) {
-    if (audio_device != 0) SDL_CloseAudioDevice(audio_device);
-    audio_device = 0;
+    sdl_close_sound_device();
     std::fflush(nullptr);
     SDL_Quit();
 #ifdef __EMSCRIPTEN__

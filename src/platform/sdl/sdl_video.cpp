@@ -30,6 +30,7 @@ struct Window {
     SDL_Texture* upscaled = nullptr;   // the page at a whole multiple, for smooth fitting
     int upscaled_factor = 0;
     bool full_screen = false;
+    int windowed_w = SCREEN_W, windowed_h = SCREEN_H;  // the window's size out of full screen
     bool mouse_visible = true;
     SDL_Rect dest{0, 0, SCREEN_W, SCREEN_H};  // where the picture sits, in output pixels
     // The visible page has been handed over by backend_present and is not
@@ -162,6 +163,20 @@ void update_cursor() {
 
 }  // namespace
 
+int sdl_key_code(const SDL_Keysym& key) { return set1_scancode(key); }
+
+// Alt+Enter or F11: desktop full screen or back to the window, for this run
+// only. The picture is drawn again at once for the new size.
+void sdl_toggle_full_screen() {
+    if (!win.window) return;
+    const bool to_full = !win.full_screen;
+    if (to_full) SDL_GetWindowSize(win.window, &win.windowed_w, &win.windowed_h);
+    if (SDL_SetWindowFullscreen(win.window, to_full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return;
+    win.full_screen = to_full;
+    sdl_hold_window_to_mode(win.window, win.full_screen, win.windowed_w, win.windowed_h);
+    if (win.have_page) draw_page();
+}
+
 // Puts the visible page onto the screen when it has been handed over.
 void sdl_show_page() {
     if (!win.pending) return;
@@ -215,6 +230,7 @@ void backend_init() {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, visible_video_drivers().c_str());  // the variable still wins
 #endif
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) no_window(SDL_GetError());
+    sdl_pads_start();
 }
 
 void backend_open_screen(int full_screen) {
@@ -243,6 +259,8 @@ void backend_open_screen(int full_screen) {
     win.renderer = SDL_CreateRenderer(win.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
     if (!win.renderer) win.renderer = SDL_CreateRenderer(win.window, -1, SDL_RENDERER_SOFTWARE);
     if (!win.renderer) no_window(SDL_GetError());
+    // After the renderer, which may have made the window anew for itself.
+    sdl_hold_window_to_mode(win.window, win.full_screen, win.windowed_w, win.windowed_h);
     win.page = SDL_CreateTexture(win.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
                                  SCREEN_W, SCREEN_H);
     if (!win.page) no_window(SDL_GetError());
@@ -277,8 +295,10 @@ void backend_pump_events() {
     // the screen on the beat. Only a page left waiting for longer than two
     // frames, by a loop that never waits, is shown here.
     if (win.pending && sdl_clock() - win.pending_since > 2.0 / 60.0) sdl_show_page();
+    sdl_services_look();
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
+        if (sdl_service_event(e)) continue;  // pads, sound devices, the window's own keys
         switch (e.type) {
             case SDL_QUIT:
                 backend_end_program(0);

@@ -16,6 +16,7 @@ extern "C" {
 void valmoren_web_quick_turn();
 void valmoren_web_mount_files(const char* folder);
 void valmoren_web_flush_files();
+void valmoren_web_save_canvas(const char* name);
 }
 
 namespace valmoren {
@@ -98,6 +99,8 @@ void web_clock_read() {
 void web_page_shown() { turn_due = true; }
 
 void web_file_written() { flush_due = true; }
+
+void web_save_canvas(const char* name) { valmoren_web_save_canvas(name); }
 
 void web_end_program(int status) {
     before_turn();

@@ -24,6 +24,9 @@ void web_page_shown();
 // A file the player keeps has been written: the working folder goes to
 // lasting storage at the next turn.
 void web_file_written();
+// F12: the canvas, as the player sees it, offered as a PNG download named
+// `name`.
+void web_save_canvas(const char* name);
 // Ends the program for the page: files flushed, the page told the status.
 [[noreturn]] void web_end_program(int status);
 

@@ -84,4 +84,23 @@ mergeInto(LibraryManager.library, {
       }
     });
   },
+
+  // F12: the canvas as a PNG, offered to the player as a download (the
+  // browser asks where, or puts it in its downloads folder).
+  valmoren_web_save_canvas: function(name) {
+    var file = UTF8ToString(name);
+    var canvas = Module['canvas'];
+    if (!canvas || !canvas.toBlob) return;
+    canvas.toBlob(function(blob) {
+      if (!blob) return;
+      var link = document.createElement('a');
+      link.href = URL.createObjectURL(blob);
+      link.download = file;
+      document.body.appendChild(link);
+      link.click();
+      link.remove();
+      setTimeout(function() { URL.revokeObjectURL(link.href); }, 10000);
+      console.log('Screenshot: ' + file);
+    }, 'image/png');
+  },
 });
