@@ -7,7 +7,8 @@
 //   2. reloaded: Options, Music changed, Save and Exit; reloaded again: the
 //      options screen shows the saved value (kept in the browser's storage);
 //   3. Start, Enter through the story slides: level 1 runs, and its frame
-//      intervals are read from the program's own frame log.
+//      intervals are read from the program's own frame log; F12 downloads
+//      the canvas as a 640x480 PNG under a date-and-time name.
 // At every step: no error in the console, no request outside the server. The
 // about line names the versions; the download is under 8 MB as served.
 // It prints the figures (download size, page load to the first logo frame,
@@ -351,7 +352,38 @@ async function run(s, pictures, opts, figures) {
     const deviation = Math.sqrt(gaps.reduce((a, g) => a + (g - mean) ** 2, 0) / gaps.length);
     figures.frames = { count: gaps.length, mean, deviation, late: gaps.filter((g) => g > 1.5 * TARGET).length };
   }
+  // F12 during the level: the browser downloads the canvas as a 640x480 PNG.
+  const download = await screenshotProblem(s);
+  if (download) failures.push(`F12: ${download}`);
   return failures;
+}
+
+// Presses F12 with downloads going to a folder of the test's own; a problem,
+// or null when one valmoren_<date>_<time>.png of 640x480 arrives.
+async function screenshotProblem(s) {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'valmoren-downloads-'));
+  try {
+    const cdp = await s.browser.target().createCDPSession();
+    await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder });
+    await s.press('F12');
+    const until = Date.now() + 10000;
+    let names = [];
+    while (Date.now() < until) {
+      names = fs.readdirSync(folder);
+      if (names.length && names.every((n) => n.endsWith('.png'))) break;
+      await sleep(200);
+    }
+    if (names.length !== 1) return `${names.length} files downloaded (${names.join(', ')}), not one`;
+    if (!/^valmoren_\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\.png$/.test(names[0])) return `downloaded as "${names[0]}"`;
+    const bytes = fs.readFileSync(path.join(folder, names[0]));
+    const signature = bytes.subarray(0, 8).toString('hex') === '89504e470d0a1a0a';
+    if (!signature || bytes.length < 24) return `${names[0]} is not a PNG`;
+    const w = bytes.readUInt32BE(16), h = bytes.readUInt32BE(20);
+    if (w !== 640 || h !== 480) return `${names[0]} is ${w}x${h}, not 640x480`;
+    return null;
+  } finally {
+    fs.rmSync(folder, { recursive: true, force: true });
+  }
 }
 
 async function main() {
