@@ -2,6 +2,10 @@
 // lines and boxes, and showing frames.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <random>
+#include <vector>
+
 #include "platform/headless/headless.h"
 #include "platform/screen.h"
 
@@ -166,6 +170,42 @@ TEST(Screen, LinesIncludeBothEndsAndBoxes) {
     line(-5, 3, 700, 3, 0x00FF00, SHAPE_BOX);  // a flat box is one row
     EXPECT_EQ(at(0, 3), 0x00FF00u);
     EXPECT_EQ(at(639, 3), 0x00FF00u);
+}
+
+// Every line covers, for each step along its longer axis, the pixel whose
+// shorter-axis offset is the exact one rounded half up: lines of every slope
+// and direction, ends on and far off the screen, against that rule pixel by
+// pixel.
+TEST(Screen, LinesCoverTheRoundedPixelAtEveryStep) {
+    std::mt19937 rng(20261208);
+    std::uniform_int_distribution<int> near(-40, 680), far(-3000, 3600);
+    for (int n = 0; n < 400; ++n) {
+        headless_reset();
+        auto pick = [&](bool wide) { return wide ? far(rng) : near(rng); };
+        const bool wide = n % 3 == 0;
+        const long long x1 = pick(wide), y1 = pick(wide) * 3 / 4, x2 = pick(wide), y2 = pick(wide) * 3 / 4;
+        line(double(x1), double(y1), double(x2), double(y2), 0xFFFFFF, SHAPE_LINE);
+        std::vector<uint8_t> expected(SCREEN_W * SCREEN_H, 0);
+        const long long dx = x2 - x1, dy = y2 - y1;
+        const long long major = std::max(std::llabs(dx), std::llabs(dy));
+        for (long long i = 0; i <= major; ++i) {
+            // Offset along the shorter axis: i * minor / major, rounded half up.
+            auto along = [&](long long d) {
+                if (major == 0) return 0LL;
+                const long long q = (2 * i * std::llabs(d) + major) / (2 * major);
+                return d >= 0 ? q : -q;
+            };
+            const long long x = std::llabs(dx) == major ? x1 + (dx >= 0 ? i : -i) : x1 + along(dx);
+            const long long y = std::llabs(dx) == major ? y1 + along(dy) : y1 + (dy >= 0 ? i : -i);
+            if (x >= 0 && x < SCREEN_W && y >= 0 && y < SCREEN_H) expected[y * SCREEN_W + x] = 1;
+        }
+        const uint32_t* page = page_pixels(work_page());
+        int wrong = -1;
+        for (int p = 0; p < SCREEN_W * SCREEN_H && wrong < 0; ++p)
+            if ((page[p] != 0) != (expected[p] != 0)) wrong = p;
+        ASSERT_EQ(wrong, -1) << "line " << x1 << "," << y1 << " to " << x2 << "," << y2 << " at "
+                             << wrong % SCREEN_W << "," << wrong / SCREEN_W;
+    }
 }
 
 TEST(Screen, PlotAndClearStayOnTheScreen) {

@@ -47,6 +47,25 @@ void fill_rect(int x0, int y0, int x1, int y1, uint32_t colour) {
     }
 }
 
+// The minor axis's offset at step i of the major axis is i * minor / major
+// rounded half up, (2 * i * minor + major) / (2 * major); it is kept as a
+// running quotient and remainder, so a line costs no division per pixel.
+struct MinorStep {
+    long long offset, remainder, rise, run;
+    MinorStep(long long first, long long minor, long long major)
+        : offset((2 * first * minor + major) / (2 * major)),
+          remainder((2 * first * minor + major) % (2 * major)),
+          rise(2 * minor),
+          run(2 * major) {}
+    void next() {
+        remainder += rise;  // rise <= run: the offset grows by one at most
+        if (remainder >= run) {
+            remainder -= run;
+            ++offset;
+        }
+    }
+};
+
 void draw_segment(long long x1, long long y1, long long x2, long long y2, uint32_t colour) {
     // Bresenham's line with both end points, visiting only the steps of the
     // major axis that lie on the screen, so far-away end points cost nothing.
@@ -65,8 +84,10 @@ void draw_segment(long long x1, long long y1, long long x2, long long y2, uint32
         long long hi = sx > 0 ? (SCREEN_W - 1) - x1 : x1;
         lo = std::max<long long>(lo, 0);
         hi = std::min(hi, adx);
-        for (long long i = lo; i <= hi; ++i) {
-            const long long y = y1 + sy * ((2 * i * ady + adx) / (2 * adx));
+        if (lo > hi) return;
+        MinorStep step(lo, ady, adx);
+        for (long long i = lo; i <= hi; ++i, step.next()) {
+            const long long y = y1 + sy * step.offset;
             if (y >= 0 && y < SCREEN_H) page[y * SCREEN_W + (x1 + sx * i)] = colour;
         }
     } else {
@@ -74,8 +95,10 @@ void draw_segment(long long x1, long long y1, long long x2, long long y2, uint32
         long long hi = sy > 0 ? (SCREEN_H - 1) - y1 : y1;
         lo = std::max<long long>(lo, 0);
         hi = std::min(hi, ady);
-        for (long long i = lo; i <= hi; ++i) {
-            const long long x = x1 + sx * ((2 * i * adx + ady) / (2 * ady));
+        if (lo > hi) return;
+        MinorStep step(lo, adx, ady);
+        for (long long i = lo; i <= hi; ++i, step.next()) {
+            const long long x = x1 + sx * step.offset;
             if (x >= 0 && x < SCREEN_W) page[(y1 + sy * i) * SCREEN_W + x] = colour;
         }
     }
