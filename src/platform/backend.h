@@ -21,6 +21,10 @@ void backend_set_caption(const std::string& text);
 void backend_present(bool paced_frame);
 // Delivers window events (keys, mouse, close) to the core.
 void backend_pump_events();
+// Before a key or mouse read: the same, but a backend may skip it when it
+// delivered events less than a millisecond ago (a frame reads several keys;
+// a person cannot press and let go within one millisecond).
+void backend_refresh_input();
 double backend_seconds();
 void backend_sleep_ms(int ms);
 // A loop that watches the clock is about to poll it until `moment`: the

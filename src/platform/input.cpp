@@ -63,12 +63,12 @@ bool take_key_press() {
 }
 
 bool key_down(int scancode) {
-    backend_pump_events();
+    backend_refresh_input();
     return scancode >= 0 && scancode < KEY_TABLE_SIZE && keys[scancode] != 0;
 }
 
 bool get_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons) {
-    backend_pump_events();
+    backend_refresh_input();
     const bool inside = backend_mouse(x, y, wheel, buttons);
     if (pads_over_mouse(x, y, wheel, buttons, inside)) return true;
     x = y = wheel = buttons = -1;

@@ -76,6 +76,7 @@ void backend_present(bool paced_frame) {
     if (paced_frame) ++hl.paced_presents;
 }
 void backend_pump_events() {}
+void backend_refresh_input() {}
 
 double backend_seconds() {
     advance(HEADLESS_CLOCK_STEP);

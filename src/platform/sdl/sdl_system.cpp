@@ -21,7 +21,6 @@ namespace valmoren {
 namespace {
 
 double tick_seconds = 0.0;  // reciprocal of the performance counter's frequency
-double last_pump = -1.0;
 double last_retrace = -1.0;  // when the last retrace wait returned
 
 double clock_now() {
@@ -45,7 +44,7 @@ void nap_until(double until) {
     return;
 #endif
     for (;;) {
-        backend_pump_events();
+        sdl_events_if_older(SLEEP_SLICE);
         const double left = until - clock_now();
         if (left <= SPIN_WINDOW) return;
         const double nap = std::min(left - SPIN_LEFT, SLEEP_SLICE);
@@ -79,10 +78,7 @@ void sdl_sleep_precisely() {
 double backend_seconds() {
     const double now = clock_now();
     // Busy waits poll the clock: keep the window answering them too.
-    if (now - last_pump > 0.01) {
-        last_pump = now;
-        backend_pump_events();
-    }
+    sdl_events_if_older(SLEEP_SLICE);
 #ifdef __EMSCRIPTEN__
     web_clock_read();
 #endif

@@ -38,7 +38,13 @@ struct Window {
     bool pending = false;
     bool pending_paced = false;  // it ends a level frame
     double pending_since = 0.0;  // when it was handed over
+    double events_at = -1.0;     // when window events were last delivered
     bool have_page = false;
+    // SDL's software renderer draws into the window's own memory: a page
+    // that fills the window exactly is copied there at once, with no stop in
+    // the page texture (which is then brought up to date only when drawn).
+    bool direct = false;
+    bool texture_behind = false;
     std::string caption;  // set before the window opens, applied when it does
     timespec present_called{};  // when the last SDL_RenderPresent was called
 };
@@ -95,13 +101,23 @@ SDL_Rect fit_rect(int w, int h) {
 
 void draw_page() {
     if (!win.renderer) return;
+    if (win.texture_behind) {
+        SDL_UpdateTexture(win.page, nullptr, page_pixels(visible_page()), SCREEN_W * 4);
+        win.texture_behind = false;
+    }
     int out_w = SCREEN_W, out_h = SCREEN_H;
     SDL_GetRendererOutputSize(win.renderer, &out_w, &out_h);
     const SDL_Rect fit = fit_rect(out_w, out_h);
     const int whole = fit.w / SCREEN_W;
     SDL_SetRenderTarget(win.renderer, nullptr);
-    SDL_SetRenderDrawColor(win.renderer, 0, 0, 0, 255);
-    SDL_RenderClear(win.renderer);
+    // The bars beside the page are black; a page that fills the whole window
+    // leaves none, and is not cleared under first (a whole window's fill for
+    // nothing, every frame, where the drawing is done by the processor).
+    const bool fills = whole >= 1 && whole * SCREEN_W == out_w && whole * SCREEN_H == out_h;
+    if (!fills) {
+        SDL_SetRenderDrawColor(win.renderer, 0, 0, 0, 255);
+        SDL_RenderClear(win.renderer);
+    }
     // A whole multiple is used, crisp, when it fills nearly all of the window;
     // otherwise the page is blown up crisply to the next whole multiple and
     // smoothed down from there to fill the window at 4:3.
@@ -177,14 +193,35 @@ void sdl_toggle_full_screen() {
     if (win.have_page) draw_page();
 }
 
+// The page copied row by row into the window's memory and handed to the
+// display, when the software renderer draws there and the window is exactly
+// the page's size in its pixel format. False when it is not.
+bool show_page_directly(const uint32_t* pixels) {
+    if (!win.direct) return false;
+    SDL_Surface* surface = SDL_GetWindowSurface(win.window);
+    if (!surface || surface->w != SCREEN_W || surface->h != SCREEN_H || !surface->format ||
+        surface->format->format != SDL_PIXELFORMAT_RGB888 || SDL_MUSTLOCK(surface))
+        return false;
+    auto* rows = static_cast<uint8_t*>(surface->pixels);
+    for (int y = 0; y < SCREEN_H; ++y)
+        std::memcpy(rows + static_cast<size_t>(y) * surface->pitch, pixels + y * SCREEN_W, SCREEN_W * 4);
+    win.dest = {0, 0, SCREEN_W, SCREEN_H};
+    win.texture_behind = true;
+    clock_gettime(CLOCK_MONOTONIC, &win.present_called);
+    return SDL_UpdateWindowSurface(win.window) == 0;
+}
+
 // Puts the visible page onto the screen when it has been handed over.
 void sdl_show_page() {
     if (!win.pending) return;
     win.pending = false;
     const uint32_t* pixels = page_pixels(visible_page());
-    SDL_UpdateTexture(win.page, nullptr, pixels, SCREEN_W * 4);
     win.have_page = true;
-    draw_page();
+    if (!show_page_directly(pixels)) {
+        SDL_UpdateTexture(win.page, nullptr, pixels, SCREEN_W * 4);
+        win.texture_behind = false;
+        draw_page();
+    }
     log_present(pixels, win.pending_paced);
 #ifdef __EMSCRIPTEN__
     web_page_shown();
@@ -210,6 +247,51 @@ namespace {
 // display; those stay available to whoever names them in SDL_VIDEODRIVER.
 // Wayland is only tried where its sockets can be, so that libwayland does not
 // add its own complaint on a terminal without a session.
+#ifndef __EMSCRIPTEN__
+// True when the renderer draws through an OpenGL that is itself done by the
+// processor (Mesa's llvmpipe, softpipe or swrast, SwiftShader): a machine or
+// display with no graphics acceleration, such as a virtual machine or a
+// virtual display. There every frame's upload, scaling and hand-over costs
+// more than the game's drawing.
+bool draws_by_processor_gl(SDL_Renderer* renderer) {
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || !info.name) return false;
+    if (std::strncmp(info.name, "opengl", 6) != 0) return false;  // "opengl", "opengles2"
+    using GetString = const unsigned char* (*)(unsigned int);
+    const auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    if (!get_string) return false;
+    constexpr unsigned int GL_RENDERER_NAME = 0x1F01;  // GL_RENDERER
+    const unsigned char* name = get_string(GL_RENDERER_NAME);
+    if (!name) return false;
+    const std::string renderer_name(reinterpret_cast<const char*>(name));
+    for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast", "SwiftShader"})
+        if (renderer_name.find(software) != std::string::npos) return true;
+    return false;
+}
+#endif
+
+// The renderer for the window: the system's accelerated one, unless that is
+// an OpenGL done by the processor. Then SDL's own software renderer draws
+// straight into the window's memory shared with the display server, which
+// costs the game a third of the processor time per frame. A renderer named
+// in SDL_RENDER_DRIVER is used as it is.
+SDL_Renderer* make_renderer(SDL_Window* window) {
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
+#ifndef __EMSCRIPTEN__
+    const char* chosen = std::getenv("SDL_RENDER_DRIVER");
+    if (renderer && !(chosen && *chosen) && draws_by_processor_gl(renderer)) {
+        SDL_DestroyRenderer(renderer);
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        if (renderer) return renderer;
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, nullptr);
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
+    }
+#endif
+    if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    return renderer;
+}
+
 #ifndef __EMSCRIPTEN__
 std::string visible_video_drivers() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -256,8 +338,10 @@ void backend_open_screen(int full_screen) {
     if (!win.window) no_window(SDL_GetError());
     SDL_SetWindowTitle(win.window, win.caption.c_str());
     SDL_SetWindowMinimumSize(win.window, 320, 240);
-    win.renderer = SDL_CreateRenderer(win.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
-    if (!win.renderer) win.renderer = SDL_CreateRenderer(win.window, -1, SDL_RENDERER_SOFTWARE);
+    win.renderer = make_renderer(win.window);
+    SDL_RendererInfo info{};
+    win.direct = win.renderer && SDL_GetRendererInfo(win.renderer, &info) == 0 &&
+                 (info.flags & SDL_RENDERER_SOFTWARE) != 0;
     if (!win.renderer) no_window(SDL_GetError());
     // After the renderer, which may have made the window anew for itself.
     sdl_hold_window_to_mode(win.window, win.full_screen, win.windowed_w, win.windowed_h);
@@ -294,7 +378,9 @@ void backend_pump_events() {
     // work: a level frame's page is not shown from here, so that it reaches
     // the screen on the beat. Only a page left waiting for longer than two
     // frames, by a loop that never waits, is shown here.
-    if (win.pending && sdl_clock() - win.pending_since > 2.0 / 60.0) sdl_show_page();
+    const double now = sdl_clock();
+    win.events_at = now;
+    if (win.pending && now - win.pending_since > 2.0 / 60.0) sdl_show_page();
     sdl_services_look();
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
@@ -321,8 +407,18 @@ void backend_pump_events() {
     }
 }
 
+// A level frame reads several keys and the mouse; asking the window system
+// for events at each read costs more than the frame's drawing. Within a
+// millisecond of the last look the state in hand is the player's.
+void backend_refresh_input() { sdl_events_if_older(0.001); }
+
+void sdl_events_if_older(double age) {
+    const double now = sdl_clock();
+    if (now - win.events_at >= age || now < win.events_at) backend_pump_events();
+}
+
 bool backend_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons) {
-    backend_pump_events();
+    backend_refresh_input();
     int mx = 0, my = 0;
     const Uint32 state = SDL_GetMouseState(&mx, &my);
     wheel = 0;
