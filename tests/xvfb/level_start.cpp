@@ -4,9 +4,14 @@
 // After each level frame it writes one line to the state file the second
 // argument names, for the test to aim by: "<score> <energy> <crosshair x>
 // <crosshair y>" and then "<kind> <x> <y> <dy>" for every target in play.
-// Usage: valmoren_level_start <level 1..5> <state file>
+// With "keep-energy" after them the energy is topped up before every frame,
+// for a test that judges the controls rather than how long a player lasts
+// (a run whose aim falls behind would otherwise end in the game-over
+// question).
+// Usage: valmoren_level_start <level 1..5> <state file> [keep-energy]
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "flow/flow.h"
 #include "flow/runner.h"
@@ -21,15 +26,17 @@ using namespace valmoren;
 int main(int argc, char** argv) {
     const int level = argc > 1 ? std::atoi(argv[1]) : 0;
     if (level < 1 || level > 5 || argc < 3) {
-        std::fprintf(stderr, "usage: valmoren_level_start <level 1..5> <state file>\n");
+        std::fprintf(stderr, "usage: valmoren_level_start <level 1..5> <state file> [keep-energy]\n");
         return 2;
     }
+    const bool keep_energy = argc > 3 && std::strcmp(argv[3], "keep-energy") == 0;
     std::FILE* state = std::fopen(argv[2], "w");
     if (!state) return 2;
     start_up();
     read_options();
     level_setup(level);
     for (;;) {
+        if (keep_energy) g.energy = 240;
         const FrameOutcome outcome = level_frame();
         std::fprintf(state, "%d %d %d %d", g.score, g.energy, g.player_x, g.player_y);
         for (int i = 0; i <= last_index(g.objects, g.last_spawned); ++i) {

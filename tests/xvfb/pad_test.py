@@ -334,10 +334,15 @@ def level5_run(server, run_folder, level_program):
         if os.path.exists(os.path.join(copy, stale)):
             os.remove(os.path.join(copy, stale))
     state = os.path.join(folder, "state.txt")
-    game = xsession.Game(server, program=level_program, cwd=copy, args=("5", state))
+    # Energy kept up: the run judges the stick and the trigger, and a run whose
+    # aim falls behind on a busy machine must not end in the game-over question.
+    game = xsession.Game(server, program=level_program, cwd=copy, args=("5", state, "keep-energy"))
     try:
         if game.find_window() is None:
-            return ["level 5: the window did not appear"]
+            status = game.proc.poll()
+            return ["level 5: the window did not appear" +
+                    (f" (the program ended with status {status}: {game.text_output()!r})" if status is not None
+                     else " in 30 s")]
         if not game.focus_when_shown():
             return ["level 5: the window did not take the focus"]
         game.pad("attach 0")
