@@ -242,11 +242,6 @@ namespace {
     backend_end_program(1);
 }
 
-// The window systems a player can see. Left to itself, SDL falls back to a
-// window nobody sees (its offscreen and dummy drivers) when there is no
-// display; those stay available to whoever names them in SDL_VIDEODRIVER.
-// Wayland is only tried where its sockets can be, so that libwayland does not
-// add its own complaint on a terminal without a session.
 #ifndef __EMSCRIPTEN__
 // True when the renderer draws through an OpenGL that is itself done by the
 // processor (Mesa's llvmpipe, softpipe or swrast, SwiftShader): a machine or
@@ -273,7 +268,7 @@ bool draws_by_processor_gl(SDL_Renderer* renderer) {
 // The renderer for the window: the system's accelerated one, unless that is
 // an OpenGL done by the processor. Then SDL's own software renderer draws
 // straight into the window's memory shared with the display server, which
-// costs the game a third of the processor time per frame. A renderer named
+// there takes about a third less processor time per frame. A renderer named
 // in SDL_RENDER_DRIVER is used as it is.
 SDL_Renderer* make_renderer(SDL_Window* window) {
     SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
@@ -292,6 +287,11 @@ SDL_Renderer* make_renderer(SDL_Window* window) {
     return renderer;
 }
 
+// The window systems a player can see. Left to itself, SDL falls back to a
+// window nobody sees (its offscreen and dummy drivers) when there is no
+// display; those stay available to whoever names them in SDL_VIDEODRIVER.
+// Wayland is only tried where its sockets can be, so that libwayland does not
+// add its own complaint on a terminal without a session.
 #ifndef __EMSCRIPTEN__
 std::string visible_video_drivers() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
