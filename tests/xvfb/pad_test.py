@@ -384,10 +384,7 @@ def level5_run(server, run_folder, level_program):
             failures.append(f"level 5: the score rose only from {start_score} to {score}")
         if not xs or max(xs) - min(xs) < 100:
             failures.append("level 5: the right stick hardly moved the crosshair")
-        game.ask_to_close()
-        status = game.wait_end()
-        if status != 0:
-            failures.append(f"level 5: closing the window ended the program with status {status}")
+        game.close_window(failures, "level 5's program")
     finally:
         if failures:
             log(game.text_output())

@@ -26,6 +26,23 @@ from xsession import log  # noqa: E402
 OPTIONS_Y = 300  # the ball beside Options
 
 
+def switched(game, keys, page, scale, what, failures):
+    """Presses `keys` and expects the window to become `scale` times the
+    page's size, showing the page crisply at that scale. False, with the
+    problem added to `failures`, when the window did not take that size."""
+    size = (640 * scale, 480 * scale)
+    game.focus()
+    game.server.run("xdotool", "key", keys)
+    place = wait_for_size(game, size)
+    if place is None or place[2:] != size:
+        failures.append(f"{what}: the window did not become {size[0]}x{size[1]} ({place})")
+        return False
+    problem = shows_page(game, page, scale)
+    if problem:
+        failures.append(f"{what}: " + problem)
+    return True
+
+
 def screenshots(game):
     folder = os.path.join(game.copy, "screenshots")
     try:
@@ -143,35 +160,17 @@ def switching_run(run_folder, pictures):
                 failures.append(f"{os.path.basename(f)} is not the page shown")
 
         for keys, name in (("alt+Return", "Alt+Enter"), ("F11", "F11")):
-            game.focus()
-            game.server.run("xdotool", "key", keys)
-            place = wait_for_size(game, (1280, 960))
-            if place is None or place[2:] != (1280, 960):
-                failures.append(f"{name}: the window did not take the screen's size ({place})")
+            if not switched(game, keys, page, 2, f"{name}, full screen", failures):
                 continue
-            problem = shows_page(game, page, 2)
-            if problem:
-                failures.append(f"{name}, full screen: " + problem)
             shot = take_screenshot(game)
             if shot is None or shot.data != page.data:
                 failures.append(f"{name}, full screen: the menu changed (Enter chose an entry?)")
-            game.focus()
-            game.server.run("xdotool", "key", keys)
-            place = wait_for_size(game, (640, 480))
-            if place is None or place[2:] != (640, 480):
-                failures.append(f"{name} again: the window did not go back to 640x480 ({place})")
-                continue
-            problem = shows_page(game, page, 1)
-            if problem:
-                failures.append(f"{name} again, in a window: " + problem)
+            switched(game, keys, page, 1, f"{name} again, in a window", failures)
 
         with open(os.path.join(game.copy, "options.dat"), "rb") as f:
             if f.read() != b"0\r\n1\r\n0\r\n":
                 failures.append("options.dat was changed")
-        game.ask_to_close()
-        status = game.wait_end()
-        if status != 0:
-            failures.append(f"closing the window ended the game with status {status}")
+        game.close_window(failures)
     finally:
         if failures:
             log(game.text_output())

@@ -171,11 +171,7 @@ def close_window_run(server, run_folder, pictures):
         problem = poll(game, menu_problem, 8.0, 20.0, pictures)
         if problem:
             failures.append("menu before closing: " + problem)
-        if not game.ask_to_close():
-            failures.append("could not send the close request")
-        status = game.wait_end()
-        if status != 0:
-            failures.append(f"closing the window ended the game with status {status}, not 0")
+        game.close_window(failures)
     finally:
         if failures:
             log(game.text_output())

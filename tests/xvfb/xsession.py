@@ -303,6 +303,15 @@ class Game:
         """Sends the window the close request a window manager sends."""
         return send_close_request(self.server.display, int(self.window, 0))
 
+    def close_window(self, failures, what="the game"):
+        """Closes the window as a window manager would and expects the program
+        to end with status 0; what goes wrong is added to `failures`."""
+        if not self.ask_to_close():
+            failures.append("could not send the close request")
+        status = self.wait_end()
+        if status != 0:
+            failures.append(f"closing the window ended {what} with status {status}, not 0")
+
     def wait_end(self, timeout=20.0):
         """The exit status, or None when the game is still running at the timeout."""
         try:
