@@ -2,10 +2,11 @@
 BUILD ?= build
 WEB ?= build-web
 WEB_PORT ?= 8000
+WINDOWS ?= build-windows
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test build deps bench sheet sound-report asan fuzz web web-serve web-test clean
+.PHONY: run test build deps bench sheet sound-report asan fuzz web web-serve web-test windows windows-test clean
 
 run: build
 	cd $(BUILD)/game && ./valmoren
@@ -60,8 +61,22 @@ web-serve:
 web-test: web
 	sh tools/web/browser-test.sh $(WEB) $(BUILD)/game
 
+# The game for 64-bit Windows: the mingw-w64 cross compilers and the
+# libraries built from Debian's source packages (once, kept in
+# $(WINDOWS)/deps), the data and icon from the native build, valmoren.exe,
+# the zip and the installer in $(WINDOWS)/.
+windows: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) --target assets icons -j $(JOBS)
+	sh tools/windows/build.sh $(WINDOWS) $(BUILD) $(JOBS)
+
+# The Windows build checked under Wine: the test suite, the real program on
+# Xvfb, the zip and the installer.
+windows-test: windows
+	sh tools/windows/wine-test.sh $(WINDOWS) $(BUILD)
+
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz build-package $(WEB)
+	rm -rf $(BUILD) build-asan build-fuzz build-package $(WEB) $(WINDOWS)
 
 # Installing and packaging. `make install` installs the built game under
 # PREFIX (bin/, share/valmoren/, desktop entry, metainfo, icons, manual page;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/image_dump.h"
 #include "platform/input.h"
@@ -30,14 +31,20 @@ inline void fresh_game(const std::string& folder) {
 }
 
 // Makes the generated pictures and sounds visible from the working folder
-// (they may not exist yet: then every picture stays empty).
+// (they may not exist yet: then every picture stays empty). Windows' C++
+// library makes no links: there the run folder is read after the working
+// folder, as an installed game reads its data.
 inline void link_game_data() {
+#ifdef _WIN32
+    set_data_folder(VALMOREN_GAME_DIR);
+#else
     namespace fs = std::filesystem;
     std::error_code ec;
     for (const char* sub : {"img", "sounds"}) {
         const fs::path from = fs::path(VALMOREN_GAME_DIR) / sub;
         if (fs::exists(from)) fs::create_directory_symlink(from, sub, ec);
     }
+#endif
 }
 
 // Writes a 24-bit BMP whose pixel (x, y) (y from the top) is colour(x, y).

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#ifndef _WIN32
 // Sets (or, with nullopt, removes) an environment variable for one test and
 // puts the old value back afterwards.
 class EnvSetting {
@@ -55,9 +58,13 @@ void add_program(const fs::path& program) {
     std::ofstream(program) << "";
 }
 
+#endif
+
 void add_data(const fs::path& folder) { fs::create_directories(folder / "img"); }
 
 }  // namespace
+
+#ifndef _WIN32
 
 // The run folder of the build tree, an install under one prefix, Debian's
 // games layout, and a program with no data anywhere.
@@ -190,6 +197,69 @@ TEST(GameFolders, AProgramWithoutDataWorksWhereItWasStarted) {
     EXPECT_EQ(fs::current_path(), root / "cwd");
     EXPECT_EQ(data_folder(), "");
 }
+
+#else
+
+// Paths as the game holds them (UTF-8) and as the library's paths.
+std::string utf8(const fs::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+fs::path from_utf8(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
+
+// Windows: unpacked from the zip the game works in its own folder, wherever
+// that is; installed (the installer's mark beside it) in the player's
+// application data folder over the program's folder; a program without data
+// beside it stays where it was started. The folder names hold letters
+// outside any code page, as a player's user name may.
+TEST(GameFolders, OwnFolderOrInstalledUnderApplicationData) {
+    const fs::path root = fs::path(headless_enter_temp_folder("folders_windows"));
+    const std::string own = utf8(root) + "\\Spiele \u0141ukasz \u5c71\u7530";
+    fs::create_directories(from_utf8(own + "\\img"));
+    std::ofstream(from_utf8(own + "\\suget.dat")) << "beside the program";
+    const std::string program = own + "\\valmoren.exe";
+
+    GameFolders f = find_game_folders(program);
+    EXPECT_EQ(f.working, own);
+    EXPECT_EQ(f.data, "");
+    EXPECT_EQ(enter_game_folders(f), "");
+    EXPECT_EQ(fs::current_path(), from_utf8(own));
+    std::FILE* read = open_game_file("suget.dat", "rb");
+    EXPECT_NE(read, nullptr);
+    if (read) std::fclose(read);
+
+    // Installed: the player's folder, made with its parents, and the
+    // program's folder read after it.
+    std::ofstream(from_utf8(own + "\\" + INSTALLED_MARK)) << "installed";
+    f = find_game_folders(program);
+    EXPECT_EQ(f.data, own);
+    const std::string player = player_folder();
+    ASSERT_FALSE(player.empty());
+    EXPECT_EQ(f.working, player);
+    EXPECT_EQ(from_utf8(player).filename(), "Valmoren");
+    const std::string deeper = utf8(root) + "\\\u5c71\u7530\\AppData\\Valmoren";
+    EXPECT_EQ(enter_game_folders({deeper, own}), "");
+    EXPECT_EQ(fs::current_path(), from_utf8(deeper));
+    read = open_game_file("suget.dat", "rb");
+    char text[32] = {};
+    if (read) {
+        EXPECT_GT(std::fread(text, 1, sizeof text - 1, read), 0u);
+        std::fclose(read);
+    }
+    EXPECT_STREQ(text, "beside the program");
+
+    // Neither: nothing changes.
+    fs::remove_all(from_utf8(own + "\\img"));
+    f = find_game_folders(program);
+    EXPECT_EQ(f.working, "");
+    EXPECT_EQ(f.data, "");
+    EXPECT_FALSE(program_location(nullptr).empty());
+    EXPECT_TRUE(choose_game_folders(nullptr));
+    EXPECT_EQ(fs::current_path(), from_utf8(deeper));
+    set_data_folder("");
+}
+
+#endif
 
 TEST(CommandLine, HelpVersionAndAnythingElse) {
     auto ask = [](std::initializer_list<const char*> args) {

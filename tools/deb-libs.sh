@@ -39,6 +39,17 @@ build_one() {
       version=$v
       break
     fi
+    # The mirror may hold a version's upstream sources but not Debian's
+    # packaging of it (its patches): those upstream sources are built then.
+    orig=$(ls "$SRC/${pkg}_$upstream"*.orig.tar.* 2>/dev/null | head -n 1)
+    if [ -n "$orig" ]; then
+      echo "$pkg $v: Debian's packaging is missing on the mirror; building its upstream sources as they are" >&2
+      dir=$SRC/$pkg-$upstream
+      rm -rf "$dir" && mkdir -p "$dir" && tar -xf "$orig" -C "$dir" --strip-components=1
+      touch "$SRC/.unpacked-$pkg-$v"
+      version="$v (upstream sources)"
+      break
+    fi
     echo "$pkg $v cannot be had from the mirror; trying an older version" >&2
   done
   if [ -z "$version" ]; then

@@ -51,6 +51,12 @@ void backend_audio_close();
 // Why the last thing asked of the backend failed, in the backend's own words.
 std::string backend_error();
 
+// A problem that ends the program, in one line for standard error (a folder
+// that cannot be made, no window, no sound device). A windowed program on
+// Windows has no terminal: the window backend shows the line in a message
+// box as well.
+void backend_report_problem(const std::string& line);
+
 // A file the player keeps (settings, score log) has been written and closed.
 // The browser build copies the working folder to lasting storage soon after;
 // on the desktop the file is already where it stays.

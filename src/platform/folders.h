@@ -3,12 +3,20 @@
 // works in the folder it was started from. Installed, with its data in
 // ../share/valmoren or ../share/games/valmoren from the program's own folder,
 // it works in the player's own folder, $XDG_DATA_HOME/valmoren, and reads
-// what is not there from the installed data. Writes no GameState fields.
+// what is not there from the installed data. On Windows (folders_win.cpp)
+// the game unpacked from its zip works in its own folder, and installed (the
+// installer's INSTALLED_MARK beside the program) in %APPDATA%\Valmoren over
+// the program's folder. Writes no GameState fields.
 #pragma once
 
 #include <string>
 
 namespace valmoren {
+
+// Windows: the file the installer leaves beside the program. Its folder is
+// then one the player cannot write to (a write test would not tell: some
+// systems let it pass), so the player's files go to the player's folder.
+constexpr const char* INSTALLED_MARK = "installed.txt";
 
 struct GameFolders {
     std::string working;  // the folder to work in; "" stays in the current one

@@ -30,7 +30,12 @@ std::string save_screenshot(const uint32_t* pixels, int w, int h, std::time_t wh
         say(error, "no picture");
         return "";
     }
-    if (mkdir(SCREENSHOT_FOLDER, 0777) != 0 && errno != EEXIST) {
+#ifdef _WIN32
+    const int made = mkdir(SCREENSHOT_FOLDER);
+#else
+    const int made = mkdir(SCREENSHOT_FOLDER, 0777);
+#endif
+    if (made != 0 && errno != EEXIST) {
         say(error, std::string("cannot make ") + SCREENSHOT_FOLDER + ": " + std::strerror(errno));
         return "";
     }

@@ -12,6 +12,9 @@ import tempfile
 import time
 
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these scripts
+# How the game is started in its copied run folder: the Windows checks set
+# VALMOREN_GAME_COMMAND to start valmoren.exe under Wine the same way.
+GAME_COMMAND = os.environ.get("VALMOREN_GAME_COMMAND", "./valmoren").split()
 TOOLS = ("Xvfb", "xdotool", "import")
 
 
@@ -140,7 +143,8 @@ class Game:
             if options is not None:  # (music, controls, full screen), each "0" or "1"
                 with open(os.path.join(self.copy, "options.dat"), "w", newline="") as f:
                     f.write("".join(o + "\r\n" for o in options))
-            program, cwd = "./valmoren", self.copy
+            program, cwd = GAME_COMMAND[0], self.copy
+            args = tuple(GAME_COMMAND[1:]) + tuple(args)
         env = dict(server.env, SDL_AUDIODRIVER=audio)
         # In a sanitizer build the window system's libraries keep memory to the
         # end; leak reports would turn the game's exit status into the

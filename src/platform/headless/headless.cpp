@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
@@ -133,6 +134,8 @@ bool backend_audio_open(AudioPull pull) {
 }
 
 void backend_audio_close() { hl.pull = nullptr; }
+
+void backend_report_problem(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
 std::string backend_error() { return hl.audio_fail ? "the test's sound device is set to fail" : ""; }
 

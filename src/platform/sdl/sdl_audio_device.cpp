@@ -75,6 +75,9 @@ bool backend_audio_open(AudioPull pull) {
         return true;
     }
     sound.pull = nullptr;
+    // The game ends on this with its own words on the screen and on standard
+    // error; a message box says them with the system's reason as it ends.
+    sdl_problem_at_end(std::string("Can't initialize FMOD: ") + SDL_GetError());
     if (sound.subsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     sound.subsystem = false;
     return false;

@@ -4,6 +4,8 @@
 
 #include <SDL.h>
 
+#include <string>
+
 namespace valmoren {
 
 // sdl_system.cpp
@@ -12,6 +14,9 @@ namespace valmoren {
 double sdl_clock();
 // Makes the game's sleeps end close to the moment asked (start-up).
 void sdl_sleep_precisely();
+// A line to show in a message box should the program end with a failure
+// (on Windows; the game has already said it on standard error).
+void sdl_problem_at_end(const std::string& line);
 
 // sdl_video.cpp
 // Puts the page last handed over by show_frame onto the screen, if any.

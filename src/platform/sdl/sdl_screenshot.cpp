@@ -8,10 +8,14 @@
 #include <ctime>
 #include <vector>
 
-#ifndef __EMSCRIPTEN__
+#ifdef _WIN32
+#include <windows.h>
+#elif !defined(__EMSCRIPTEN__)
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
+#ifndef __EMSCRIPTEN__
 
 #include <condition_variable>
 #include <cstdlib>
@@ -59,7 +63,11 @@ Writer* writer = nullptr;
 
 void write_queue() {
     // Below the game's own thread: the encoding takes what the game leaves.
+#ifdef _WIN32
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+#else
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+#endif
     std::unique_lock<std::mutex> hold(writer->lock);
     for (;;) {
         writer->wake.wait(hold, [] { return writer->stopping || !writer->queue.empty(); });

@@ -9,6 +9,11 @@
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32.h"
+#endif
 
 #include "platform/backend.h"
 #include "platform/sdl/sdl_internal.h"
@@ -30,10 +35,48 @@ double clock_now() {
 
 // The last stretch of a wait is spun, not slept: a sleep may overrun by a
 // good part of this (with the timer slack set below, typically 40-80 us), a
-// spin ends on time.
+// spin ends on time. Windows wakes a sleeper on its timer's next tick, a
+// millisecond apart at best (sdl_sleep_precisely), so there the spin covers
+// that tick.
+#ifdef _WIN32
+constexpr double SPIN_WINDOW = 0.0015;
+constexpr double SPIN_LEFT = 0.0012;
+#else
 constexpr double SPIN_WINDOW = 0.00015;
 constexpr double SPIN_LEFT = 0.0001;  // what the last nap leaves to spin
+#endif
 constexpr double SLEEP_SLICE = 0.01;  // events keep flowing between slices
+
+#ifdef _WIN32
+// A timer that wakes its waiter at the moment set rather than on the next
+// 15.6 ms tick where the system has the high-resolution kind (Windows 10
+// 1803 on); elsewhere a plain one, which keeps to the tick SDL sets.
+HANDLE nap_timer = nullptr;
+
+void nap(double secs) {
+    if (!nap_timer) {
+        constexpr DWORD HIGH_RESOLUTION = 0x00000002;  // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+        nap_timer = CreateWaitableTimerExW(nullptr, nullptr, HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+        if (!nap_timer) nap_timer = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+    }
+    LARGE_INTEGER due;
+    due.QuadPart = -static_cast<LONGLONG>(secs * 1e7);  // relative, in 100 ns
+    if (nap_timer && SetWaitableTimer(nap_timer, &due, 0, nullptr, nullptr, FALSE)) {
+        WaitForSingleObject(nap_timer, INFINITE);
+    } else {
+        Sleep(static_cast<DWORD>(secs * 1000.0));
+    }
+}
+#else
+void nap(double secs) {
+    timespec ts{0, static_cast<long>(secs * 1e9)};
+    nanosleep(&ts, nullptr);
+}
+#endif
+
+// What ends the program with a failure, shown in a message box as it ends
+// (Windows: a windowed program has nowhere else to say it).
+std::string problem_at_end;
 
 // Sleeps, in slices that keep the window responsive, until the clock is
 // within SPIN_WINDOW of `until`. In a browser the browser has the time on a
@@ -47,9 +90,7 @@ void nap_until(double until) {
         sdl_events_if_older(SLEEP_SLICE);
         const double left = until - clock_now();
         if (left <= SPIN_WINDOW) return;
-        const double nap = std::min(left - SPIN_LEFT, SLEEP_SLICE);
-        timespec ts{0, static_cast<long>(nap * 1e9)};
-        nanosleep(&ts, nullptr);
+        nap(std::min(left - SPIN_LEFT, SLEEP_SLICE));
     }
 }
 
@@ -69,11 +110,16 @@ double sdl_clock() { return clock_now(); }
 // Asks the system to wake the game's sleeps on time: the default slack of 50
 // microseconds would make every nap longer than asked, and the spin after it
 // shorter windows could not catch.
+// On Windows SDL itself raises the system timer to 1 ms ticks while it runs
+// (SDL_HINT_TIMER_RESOLUTION, "1" unless set otherwise), which a plain timer's
+// wake-ups follow.
 void sdl_sleep_precisely() {
 #ifdef __linux__
     prctl(PR_SET_TIMERSLACK, 1000UL);  // nanoseconds
 #endif
 }
+
+void sdl_problem_at_end(const std::string& line) { problem_at_end = line; }
 
 double backend_seconds() {
     const double now = clock_now();
@@ -135,9 +181,20 @@ void backend_before_key_wait() {}
 
 std::string backend_error() { return SDL_GetError(); }
 
+void backend_report_problem(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+#ifdef _WIN32
+    show_message_box(line);
+#endif
+}
+
 void backend_end_program(int status) {
     sdl_close_sound_device();
     std::fflush(nullptr);
+#ifdef _WIN32
+    if (status != 0 && !problem_at_end.empty()) show_message_box(problem_at_end);
+#endif
     SDL_Quit();
 #ifdef __EMSCRIPTEN__
     web_end_program(status);

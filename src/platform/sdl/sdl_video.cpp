@@ -234,11 +234,15 @@ namespace {
 // error, in one line, and end with status 1 (rather than run on unseen,
 // waiting for keys that can never come).
 [[noreturn]] void no_window(const char* reason) {
+#ifdef _WIN32
+    backend_report_problem(std::string("Valmoren: cannot open a window: ") + reason);
+#else
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     const bool no_display = (!x11 || !*x11) && (!wayland || !*wayland);
     std::fprintf(stderr, "Valmoren: cannot open a window%s: %s\n",
                  no_display ? " (no display: DISPLAY and WAYLAND_DISPLAY are not set)" : "", reason);
+#endif
     backend_end_program(1);
 }
 
@@ -294,8 +298,12 @@ SDL_Renderer* make_renderer(SDL_Window* window) {
 // add its own complaint on a terminal without a session.
 #ifndef __EMSCRIPTEN__
 std::string visible_video_drivers() {
+#ifdef _WIN32
+    return "windows";
+#else
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     return (runtime && *runtime) ? "x11,wayland,KMSDRM" : "x11,KMSDRM";
+#endif
 }
 #endif
 

@@ -1,0 +1,60 @@
+#!/bin/sh
+# The Windows build checked under Wine, after `make windows`: the DLLs the
+# program imports (system DLLs only), the headless test suite (every test but
+# those tests/windows/left-out.txt names, with its reasons), then the real
+# program, the zip and the installer on Xvfb (tests/windows/wine_test.py).
+# Each run uses a fresh Wine prefix in <out>/wine.
+# Usage: wine-test.sh <Windows build folder> [native build folder]
+set -e
+HERE=$(cd "$(dirname "$0")" && pwd)
+ROOT=$(cd "$HERE/../.." && pwd)
+OUT=$(cd "$1" && pwd)
+VALMOREN_EXTRA_PACKAGES="xvfb xauth xdotool imagemagick x11-utils" sh "$ROOT/tools/install-deps.sh"
+
+echo "-- DLLs valmoren.exe imports"
+dlls=$(x86_64-w64-mingw32-objdump -p "$OUT/cmake/valmoren.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort -f)
+echo "$dlls" | tr '\n' ' '
+echo
+# Every Windows has these; nothing the game ships or the player installs.
+SYSTEM_DLLS="advapi32.dll gdi32.dll imm32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll setupapi.dll shell32.dll user32.dll version.dll winmm.dll"
+for dll in $dlls; do
+  lower=$(echo "$dll" | tr 'A-Z' 'a-z')
+  case " $SYSTEM_DLLS " in
+    *" $lower "*) ;;
+    *) echo "valmoren.exe imports $dll, which is not a system DLL" >&2; exit 1 ;;
+  esac
+done
+
+export WINEPREFIX="$OUT/wine"
+export WINEDEBUG=-all
+# No .NET or browser engine to offer: Wine would ask to download them.
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+rm -rf "$WINEPREFIX"
+start=$(date +%s)
+wineboot -i >/dev/null 2>&1 || true
+wineserver -w
+echo "-- fresh Wine prefix made in $(( $(date +%s) - start )) s"
+
+echo "-- the test suite under Wine"
+filter=$(sed -e 's/#.*//' -e 's/[[:space:]]//g' "$ROOT/tests/windows/left-out.txt" | grep -v '^$' | paste -sd: -)
+start=$(date +%s)
+set +e
+(cd "$OUT/cmake/tests" && wine valmoren_tests.exe --gtest_filter="-$filter" --gtest_brief=1) > "$OUT/wine-tests.log" 2>&1
+status=$?
+set -e
+grep -E "^\[  (FAILED|PASSED|SKIPPED) |^\[==========\]|Failure|error" "$OUT/wine-tests.log" | tail -n 40
+passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$OUT/wine-tests.log")
+failed=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\{0,1\}, listed below.*/\1/p' "$OUT/wine-tests.log")
+skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\{0,1\}, listed below.*/\1/p' "$OUT/wine-tests.log")
+left_out=$(sed -e 's/#.*//' -e 's/[[:space:]]//g' "$ROOT/tests/windows/left-out.txt" | grep -vc '^$')
+echo "Wine: ${passed:-0} passed, ${failed:-0} failed, ${skipped:-0} skipped ($left_out patterns left out) in $(( $(date +%s) - start )) s"
+if [ "$status" -ne 0 ] || [ -z "$passed" ]; then
+  echo "the test suite failed under Wine (status $status); its output: $OUT/wine-tests.log" >&2
+  exit 1
+fi
+
+echo "-- the real program, the zip and the installer under Wine on Xvfb"
+start=$(date +%s)
+VALMOREN_GAME_COMMAND="wine valmoren.exe" python3 "$ROOT/tests/windows/wine_test.py" "$OUT"
+echo "Wine window and package checks took $(( $(date +%s) - start )) s"
+wineserver -k || true
