@@ -74,7 +74,7 @@ TEST_F(SoundFiles, WavFilesFromAlsaDecodeToTheirFullLength) {
         SDL_AudioSpec wav;
         Uint8* data = nullptr;
         Uint32 len = 0;
-        ASSERT_NE(SDL_LoadWAV(p.c_str(), &wav, &data, &len), nullptr);
+        ASSERT_NE(SDL_LoadWAV(p.string().c_str(), &wav, &data, &len), nullptr);
         int frame_bytes = wav.channels * SDL_AUDIO_BITSIZE(wav.format) / 8;
         double expected = static_cast<double>(len / frame_bytes) * MIX_RATE / wav.freq;
         double sq = 0;
@@ -98,7 +98,7 @@ TEST_F(SoundFiles, OggVorbisFilesFromFreedesktopDecodeToTheirFullLength) {
     for (const fs::path& p : files) {
         SCOPED_TRACE(p.string());
         OggVorbis_File vf;
-        ASSERT_EQ(ov_fopen(p.c_str(), &vf), 0);
+        ASSERT_EQ(ov_fopen(p.string().c_str(), &vf), 0);
         double expected = static_cast<double>(ov_pcm_total(&vf, -1)) * MIX_RATE / ov_info(&vf, -1)->rate;
         ov_clear(&vf);
         Heard h = play_through(p.string(), 60 * MIX_RATE);

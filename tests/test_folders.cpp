@@ -58,9 +58,8 @@ void add_program(const fs::path& program) {
     std::ofstream(program) << "";
 }
 
-#endif
-
 void add_data(const fs::path& folder) { fs::create_directories(folder / "img"); }
+#endif
 
 }  // namespace
 

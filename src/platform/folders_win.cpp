@@ -4,9 +4,10 @@
 // installer leaves INSTALLED_MARK beside the program, in a folder the player
 // cannot write to), it works in %APPDATA%\Valmoren and reads what is not there
 // from its own folder. Writes no GameState fields.
+// windows.h first: the others build on it.
+#include <windows.h>
 #include <knownfolders.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <cstdio>
 

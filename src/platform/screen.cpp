@@ -172,8 +172,9 @@ void show_frame() {
 void wait_retrace() { backend_wait_retrace(); }
 
 // An AVX2 copy of put is made where the processor family has it (the browser
-// build's WebAssembly has no such choice).
-#if defined(__x86_64__)
+// build's WebAssembly has no such choice; Windows programs have no run-time
+// choice of function copies).
+#if defined(__x86_64__) && !defined(_WIN32)
 #define PUT_CLONES [[gnu::target_clones("avx2", "default")]]
 #else
 #define PUT_CLONES

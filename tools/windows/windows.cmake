@@ -12,9 +12,15 @@ if(NOT EXISTS "${VALMOREN_WINDOWS_DATA}/img" OR NOT EXISTS "${VALMOREN_WINDOWS_I
                       "VALMOREN_WINDOWS_ICON the game's .ico")
 endif()
 
-# SDL's flags for a program of its own making: SDL2main's WinMain (the game
-# has its own main) and the windowed subsystem for everything that links SDL,
-# the test program too. Only the game is windowed.
+# SDL's flags for a program of its own making: SDL2main's WinMain, with main
+# renamed to SDL_main (the game has its own main), and the windowed
+# subsystem for everything that links SDL, the test program too. Only the
+# game is windowed.
+get_target_property(sdl_compile PkgConfig::SDL2 INTERFACE_COMPILE_OPTIONS)
+if(sdl_compile)
+  list(FILTER sdl_compile EXCLUDE REGEX "^-Dmain=")
+  set_target_properties(PkgConfig::SDL2 PROPERTIES INTERFACE_COMPILE_OPTIONS "${sdl_compile}")
+endif()
 get_target_property(sdl_options PkgConfig::SDL2 INTERFACE_LINK_OPTIONS)
 if(sdl_options)
   list(REMOVE_ITEM sdl_options -mwindows)

@@ -122,7 +122,11 @@ void sdl_pad_script_look() {
     if (!script.looked) {
         script.looked = true;
         const char* path = std::getenv("VALMOREN_PAD_SCRIPT");
+#ifdef _WIN32
+        if (path && *path) script.fd = open(path, O_RDONLY | O_BINARY);
+#else
         if (path && *path) script.fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+#endif
     }
     if (script.fd < 0) return;
     const double now = sdl_clock();
