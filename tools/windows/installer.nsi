@@ -4,7 +4,9 @@
 ; (%APPDATA%\Valmoren: settings, scores, screenshots) alone. Made by
 ; tools/windows/package.sh with VERSION, STAGE (the unpacked game), ICON and
 ; OUTFILE defined.
-Unicode true
+; A 64-bit installer for the 64-bit game (it also runs where no 32-bit
+; subsystem is installed).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 

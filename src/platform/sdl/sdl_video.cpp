@@ -2,6 +2,10 @@
 // resizable, HiDPI-aware window or desktop full screen; keyboard and mouse
 // events fed to the core's key table; closing the window ends the program.
 #include <SDL.h>
+#ifdef _WIN32
+#include <windows.h>
+#include <d3d9.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -247,38 +251,87 @@ namespace {
 }
 
 #ifndef __EMSCRIPTEN__
-// True when the renderer draws through an OpenGL that is itself done by the
-// processor (Mesa's llvmpipe, softpipe or swrast, SwiftShader): a machine or
-// display with no graphics acceleration, such as a virtual machine or a
-// virtual display. There every frame's upload, scaling and hand-over costs
-// more than the game's drawing.
-bool draws_by_processor_gl(SDL_Renderer* renderer) {
+// Names of graphics done by the processor: Mesa's llvmpipe, softpipe and
+// swrast, SwiftShader, and Windows' own "Microsoft Basic Render Driver" of a
+// machine without a graphics driver.
+bool names_processor_graphics(const std::string& name) {
+    for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast", "SwiftShader",
+                                 "Basic Render Driver"})
+        if (name.find(software) != std::string::npos) return true;
+    return false;
+}
+
+#ifdef _WIN32
+// SDL's index of the render driver of that name; -1 (any) when it has none.
+int render_driver_index(const char* name) {
+    for (int i = 0; i < SDL_GetNumRenderDrivers(); ++i) {
+        SDL_RendererInfo info{};
+        if (SDL_GetRenderDriverInfo(i, &info) == 0 && info.name && std::strcmp(info.name, name) == 0) return i;
+    }
+    return -1;
+}
+
+// Under Wine (its own system library says so) with no renderer named: the
+// renderer is chosen by the host's OpenGL.
+bool wine_asks_opengl() {
+    const char* chosen = std::getenv("SDL_RENDER_DRIVER");
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return !(chosen && *chosen) && ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+#endif
+
+// True when the renderer draws through an OpenGL (or, on Windows, a
+// Direct3D) that is itself done by the processor: a machine or display with
+// no graphics acceleration, such as a virtual machine or a virtual display
+// (Wine's Direct3D on such a display too). There every frame's upload,
+// scaling and hand-over costs more than the game's drawing.
+bool draws_by_processor(SDL_Renderer* renderer) {
     SDL_RendererInfo info{};
     if (SDL_GetRendererInfo(renderer, &info) != 0 || !info.name) return false;
+#ifdef _WIN32
+    if (std::strcmp(info.name, "direct3d") == 0) {
+        IDirect3DDevice9* device = SDL_RenderGetD3D9Device(renderer);
+        if (!device) return false;
+        IDirect3D9* d3d = nullptr;
+        D3DADAPTER_IDENTIFIER9 adapter{};
+        D3DDEVICE_CREATION_PARAMETERS made{};
+        const bool known = device->GetDirect3D(&d3d) == D3D_OK && d3d &&
+                           device->GetCreationParameters(&made) == D3D_OK &&
+                           d3d->GetAdapterIdentifier(made.AdapterOrdinal, 0, &adapter) == D3D_OK;
+        if (d3d) d3d->Release();
+        device->Release();
+        return known && names_processor_graphics(adapter.Description);
+    }
+#endif
     if (std::strncmp(info.name, "opengl", 6) != 0) return false;  // "opengl", "opengles2"
     using GetString = const unsigned char* (*)(unsigned int);
     const auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
     if (!get_string) return false;
     constexpr unsigned int GL_RENDERER_NAME = 0x1F01;  // GL_RENDERER
     const unsigned char* name = get_string(GL_RENDERER_NAME);
-    if (!name) return false;
-    const std::string renderer_name(reinterpret_cast<const char*>(name));
-    for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast", "SwiftShader"})
-        if (renderer_name.find(software) != std::string::npos) return true;
-    return false;
+    return name && names_processor_graphics(reinterpret_cast<const char*>(name));
 }
 #endif
 
 // The renderer for the window: the system's accelerated one, unless that is
-// an OpenGL done by the processor. Then SDL's own software renderer draws
+// an OpenGL (or Direct3D) done by the processor. Then SDL's own software renderer draws
 // straight into the window's memory shared with the display server, which
 // there takes about a third less processor time per frame. A renderer named
 // in SDL_RENDER_DRIVER is used as it is.
 SDL_Renderer* make_renderer(SDL_Window* window) {
-    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
+    int first = -1;  // SDL's own first choice
+#ifdef _WIN32
+    // Under Wine, Direct3D is Wine's own, drawn through the host's OpenGL,
+    // and names a made-up graphics card: the host's OpenGL is asked instead
+    // (the window was made for it, backend_open_screen).
+    if (wine_asks_opengl()) first = render_driver_index("opengl");
+#endif
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, first, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
+    if (!renderer && first >= 0)
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
 #ifndef __EMSCRIPTEN__
     const char* chosen = std::getenv("SDL_RENDER_DRIVER");
-    if (renderer && !(chosen && *chosen) && draws_by_processor_gl(renderer)) {
+    if (renderer && !(chosen && *chosen) && draws_by_processor(renderer)) {
         SDL_DestroyRenderer(renderer);
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
@@ -331,6 +384,10 @@ void backend_open_screen(int full_screen) {
     // drawing cheap; full screen is the page's own button, as it needs a click.
     base = 0;
     full_screen = 0;
+#endif
+#ifdef _WIN32
+    // Made for OpenGL at once, so that the renderer need not make it anew.
+    if (wine_asks_opengl()) base |= SDL_WINDOW_OPENGL;
 #endif
     const Uint32 kinds[2] = {full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u,
                              full_screen ? 0u : Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP)};
