@@ -6,7 +6,9 @@
 // changed digest, at the first checkpoint after the frame it happened in.
 //
 // A deliberate change of behaviour updates the stored digests in the same
-// commit: `tools/replay-digests.sh build` prints them in the form below.
+// commit: `tools/replay-digests.sh build` prints them in the form below. With
+// VALMOREN_REPLAY_PICTURES naming a folder, each replay also saves what the
+// screen shows in mid-play there as level<n>.png (the README's pictures).
 #include <gtest/gtest.h>
 
 #include <array>
@@ -20,6 +22,7 @@
 
 #include "flow/runner.h"
 #include "platform/headless/headless.h"
+#include "platform/headless/image_dump.h"
 #include "platform/input.h"
 #include "players.h"
 #include "state/game_state.h"
@@ -123,6 +126,10 @@ uint64_t fold_state(uint64_t before) {
 constexpr int REPLAY_FRAMES = 3000;
 constexpr int CHECKPOINT_EVERY = 500;
 constexpr int CHECKPOINTS = REPLAY_FRAMES / CHECKPOINT_EVERY;
+// The frame of each level the README's pictures show: in play, counting 60
+// frames a second (the lander's pauses after a landing hold its count lower
+// for a while from frame 900 on).
+constexpr int PICTURE_FRAME[5] = {1500, 1500, 1500, 800, 1500};
 using Checkpoints = std::array<uint64_t, CHECKPOINTS>;
 
 // The digest after frames 500, 1000, ... 3000 of each level (frames after the
@@ -130,10 +137,10 @@ using Checkpoints = std::array<uint64_t, CHECKPOINTS>;
 // clang-format off
 const Checkpoints STORED[5] = {
     {0x41288c56528c4214ull, 0xdffb8b74f7aa2ddfull, 0x6514f212efd8de2dull, 0x4bf06cfa36661780ull, 0xfffb38f2dc399395ull, 0xa09ae879642de6d6ull},  // level 1
-    {0x64f1a100d8edae4cull, 0xbee4ce3ceafbe328ull, 0x729dd6a12f2ae635ull, 0x1d027f764f9ee93full, 0x815999959aff61dcull, 0x277e6c7598e30230ull},  // level 2
-    {0x838a0ce35f7de777ull, 0x3d4f1910e9feceeeull, 0x9a33682a91679d26ull, 0xd7646f4a5cb80407ull, 0x703a81eefdd60889ull, 0x64646c02ab93bb0aull},  // level 3
-    {0x1e7b9725879ba352ull, 0xff31d2611da6c0c2ull, 0x90f862cd97c68a06ull, 0xddbeb345feba72d2ull, 0xd81651d204f6b51aull, 0x95a8147180fc6162ull},  // level 4
-    {0x6bcfaa8ac7c2da10ull, 0xc08c796530681e8bull, 0xfeb0a1788feb14eeull, 0x2b7456791dd6db8bull, 0x3b0808d888ab1fbfull, 0x49347369e9845a84ull},  // level 5
+    {0x319ebc79c5f41240ull, 0xa1b7ec93991c242aull, 0xbf73a82a7bce1c33ull, 0x22fc6f1337c39dacull, 0xa35446078f8d89edull, 0x1bfd02d52c9b95beull},  // level 2
+    {0xfdf4bc41c238ac2aull, 0x07090d3df766619eull, 0x490e41aa2c4f5904ull, 0x53a469d2e71225adull, 0xdd5ccfe5007dfcf9ull, 0x2ebbe4aa4128c625ull},  // level 3
+    {0xf8ff0338184e3cdaull, 0xe236abe89289ff0dull, 0xa818157b8d248af1ull, 0xce3109178b4d0f07ull, 0x71e9bac0fd96d61full, 0xccf0d5dfda05fb37ull},  // level 4
+    {0x15164b4c19713126ull, 0x873271e4af6a1193ull, 0xaea6be864e8e4095ull, 0xdf38d8c8360a2c6cull, 0xd7a3e77b20a68752ull, 0x6ae4b97b994d3b31ull},  // level 5
 };
 // clang-format on
 constexpr double SEED = 20261209.0;
@@ -148,24 +155,30 @@ struct InGameFolder {
     }
 };
 
-// The level played by its own player from a fixed seed; the digest at each checkpoint.
-Checkpoints replay(int level) {
+// The level played by its own player from a fixed seed; the digest at each
+// checkpoint. With `pictures` set, the screen at the level's PICTURE_FRAME is
+// saved there.
+Checkpoints replay(int level, const std::string& pictures) {
     g = GameState{};
     headless_reset();
     randomize(SEED);
     g.music_on = 0;
-    // What a game brings to a later level: the formation's records, the ball
-    // left in mid-screen by level 1's level-done picture.
+    headless_set_player(players::level_player);
     if (level > 1) {
+        // What a game brings to a later level: the pictures level 1 loads and
+        // later levels keep (the star field, the explosion, the energy bar),
+        // the formation's records, the ball left in mid-screen by level 1's
+        // level-done picture.
+        level_setup(1);
         size_array(g.enemies, 40);
         g.wave_step = 1;
+        g.wave_no = 0;
         g.rock_count = 1;
         g.player_x = 320;
         g.player_y = 240;
         g.vel_x = 5;
         g.vel_y = 2;
     }
-    headless_set_player(players::level_player);
     level_setup(static_cast<int8_t>(level));
     if (level == 2) {
         // The shooter dodges every obstacle it sees coming; this one, falling
@@ -181,6 +194,10 @@ Checkpoints replay(int level) {
         if (playing) playing = level_frame() == LEVEL_GOES_ON;
         h = fold_state(h);
         if (frame % CHECKPOINT_EVERY == 0) at[frame / CHECKPOINT_EVERY - 1] = h;
+        if (frame == PICTURE_FRAME[level - 1] && !pictures.empty()) {
+            const std::string path = pictures + "/level" + std::to_string(level) + ".png";
+            EXPECT_TRUE(save_pixels_png(path, headless_visible_page(), SCREEN_W, SCREEN_H)) << path;
+        }
     }
     headless_set_player({});
     return at;
@@ -195,9 +212,12 @@ bool printing() {
 class Replay : public ::testing::TestWithParam<int> {};
 
 TEST_P(Replay, EveryFrameOfTheLevelAsStored) {
+    const char* pictures = std::getenv("VALMOREN_REPLAY_PICTURES");
+    const std::string picture_folder =
+        pictures && *pictures ? std::filesystem::absolute(pictures).string() : std::string();
     InGameFolder folder;
     const int level = GetParam();
-    const Checkpoints now = replay(level);
+    const Checkpoints now = replay(level, picture_folder);
     if (printing()) {
         std::printf("    {");
         for (int i = 0; i < CHECKPOINTS; ++i) std::printf("0x%016" PRIx64 "ull%s", now[i], i + 1 < CHECKPOINTS ? ", " : "");
