@@ -24,6 +24,7 @@
 #include "platform/headless/headless.h"
 #include "platform/headless/image_dump.h"
 #include "platform/input.h"
+#include "play_support.h"
 #include "players.h"
 #include "state/game_state.h"
 
@@ -167,17 +168,9 @@ Checkpoints replay(int level, const std::string& pictures) {
     if (level > 1) {
         // What a game brings to a later level: the pictures level 1 loads and
         // later levels keep (the star field, the explosion, the energy bar),
-        // the formation's records, the ball left in mid-screen by level 1's
-        // level-done picture.
+        // and the rest of what level 1 leaves.
         level_setup(1);
-        size_array(g.enemies, 40);
-        g.wave_step = 1;
-        g.wave_no = 0;
-        g.rock_count = 1;
-        g.player_x = 320;
-        g.player_y = 240;
-        g.vel_x = 5;
-        g.vel_y = 2;
+        testing_support::carry_past_level1();
     }
     level_setup(static_cast<int8_t>(level));
     if (level == 2) {
