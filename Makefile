@@ -33,6 +33,7 @@ bench: build
 	$(BUILD)/bench/valmoren_bench --benchmark_out=$(BUILD)/bench/results.json --benchmark_out_format=json
 	python3 bench/summary.py $(BUILD)/bench/results.json
 	python3 bench/sdl_pacing.py $(BUILD)/game
+	if [ -f $(WINDOWS)/cmake/valmoren.exe ] && command -v wine >/dev/null; then sh tools/windows/wine-pacing.sh $(WINDOWS); fi
 
 sheet: build
 	cmake --build $(BUILD) --target sheet

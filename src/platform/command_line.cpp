@@ -24,10 +24,17 @@ constexpr const char* HELP =
     "  --help     print this help and exit\n"
     "  --version  print the version and exit\n"
     "\n"
+#ifdef _WIN32
+    "Unpacked from its zip, the game keeps its settings (options.dat) and its\n"
+    "score log (score.dat) in its own folder; installed, in %APPDATA%\\Valmoren.\n"
+    "A picture, sound or suget.dat put there is used instead of the installed\n"
+    "one of the same name. See README.txt.\n";
+#else
     "Installed, the game keeps its settings (options.dat) and its score log\n"
     "(score.dat) in $XDG_DATA_HOME/valmoren, by default ~/.local/share/valmoren.\n"
     "A picture, sound or suget.dat put there is used instead of the installed\n"
     "one of the same name. See valmoren(6).\n";
+#endif
 
 }  // namespace
 
