@@ -75,9 +75,11 @@ uint64_t fold_state(uint64_t before) {
     d.real(g.heading);
     d.real(g.thrust);
     d.real(g.ship_accel);
-    long frame = -1;  // which of the ship's pictures is drawn, by its place
+    // Which of the ship's pictures is drawn, by its place; eight bytes on
+    // every machine (a long has four on Windows).
+    int64_t frame = -1;
     for (size_t i = 0; i < g.ship_pictures.size(); ++i)
-        if (g.ship_frame == &g.ship_pictures[i]) frame = static_cast<long>(i);
+        if (g.ship_frame == &g.ship_pictures[i]) frame = static_cast<int64_t>(i);
     d.whole(frame);
     d.whole(g.ship_pictures.size());
     for (const Image& img : g.ship_pictures) d.picture(img);
