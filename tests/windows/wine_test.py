@@ -69,6 +69,39 @@ def options_problem(path):
     return None
 
 
+def shortcut_problems(game, server):
+    """F12 writes a 640x480 PNG into screenshots\\; Alt+Enter makes the window
+    cover the screen and F11 brings it back to 640x480."""
+    problems = []
+    game.focus()
+    server.run("xdotool", "key", "F12")
+    deadline = time.monotonic() + 10.0
+    shots = []
+    while not shots and time.monotonic() < deadline:
+        time.sleep(0.2)
+        shots = glob.glob(os.path.join(game.copy, "screenshots", "valmoren_*.png"))
+    png = read_bytes(shots[0]) if shots else b""
+    size = (640).to_bytes(4, "big") + (480).to_bytes(4, "big")
+    if png[:8] != b"\x89PNG\r\n\x1a\n" or png[16:24] != size:
+        problems.append(f"F12 wrote no 640x480 PNG into screenshots (found {shots})")
+    for keys, size, what in (("alt+Return", (1024, 768), "Alt+Enter"), ("F11", (640, 480), "F11")):
+        game.focus()
+        server.run("xdotool", "key", keys)
+        deadline = time.monotonic() + 10.0
+        place = None
+        while time.monotonic() < deadline:
+            time.sleep(0.3)
+            found = windows_of(server)
+            if found:
+                game.window = found[0]
+                place = game.geometry()
+                if place and place[2:] == size:
+                    break
+        if not place or place[2:] != size:
+            problems.append(f"after {what} the window is {place}, not {size[0]}x{size[1]}")
+    return problems
+
+
 def options_and_level_run(server, run_folder, pictures):
     failures = []
     game = window_test.start(server, run_folder)
@@ -97,6 +130,7 @@ def options_and_level_run(server, run_folder, pictures):
             failures.append(f"level 1 showed {len(shown)} frames in 4 s, {level} of them the level's own")
         if game.proc.poll() is not None:
             failures.append(f"the game ended during level 1 with status {game.proc.poll()}")
+        failures += shortcut_problems(game, server)
         game.close_window(failures, "level 1")
     finally:
         if failures:

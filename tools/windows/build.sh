@@ -31,9 +31,6 @@ PREFIX=$OUT/deps/prefix
 python3 "$HERE/make_ico.py" "$NATIVE/icons" "$OUT/valmoren.ico"
 
 echo "Building the game for Windows with $(x86_64-w64-mingw32-g++-posix --version | head -n 1)"
-# pkg-config reads the Windows libraries only, also when the build configures
-# itself again.
-export PKG_CONFIG_LIBDIR="$PREFIX/lib/pkgconfig:/usr/x86_64-w64-mingw32/lib/pkgconfig"
 cmake -S "$ROOT" -B "$OUT/cmake" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$HERE/toolchain.cmake" -DCMAKE_FIND_ROOT_PATH="$PREFIX" \
   -DVALMOREN_WINDOWS_DATA="$DATA" -DVALMOREN_WINDOWS_ICON="$OUT/valmoren.ico"
