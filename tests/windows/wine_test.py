@@ -26,15 +26,10 @@ import xsession  # noqa: E402
 import window_test  # noqa: E402
 from xsession import log  # noqa: E402
 
+sys.path.insert(0, os.path.join(HERE, "..", "install"))
+from installed_window import read_bytes  # noqa: E402
+
 PLAYER_FOLDER_NAME = "Spiele von \u0141ukasz \u5c71\u7530"
-
-
-def read_bytes(path):
-    try:
-        with open(path, "rb") as f:
-            return f.read()
-    except OSError:
-        return None
 
 
 def windows_of(server, name="^Valmoren$"):
@@ -139,40 +134,20 @@ def options_and_level_run(server, run_folder, pictures):
     return failures
 
 
-def sound_failure_run(server, run_folder):
-    """The designed message on the logo screen waits for a key; then a message
-    box gives the reason, and OK ends the game with status 1."""
-    failures = []
-    game = window_test.start(server, run_folder, audio="nosuchdriver")
-    if game is None:
-        return ["the game's window did not appear"]
-    try:
-        problem = window_test.poll(game, window_test.sound_failure_problem, 1.5, 30.0)
-        if problem:
-            failures.append("sound failure message: " + problem)
-        game.press("space")
-        deadline = time.monotonic() + 20.0
-        box = []
-        while not box and time.monotonic() < deadline and game.proc.poll() is None:
-            box = [w for w in windows_of(server) if w != game.window]
-            time.sleep(0.2)
-        if not box:
-            failures.append("no message box with the reason came up")
-        else:
-            server.run("xdotool", "windowfocus", box[0])
-            time.sleep(0.3)
-            server.run("xdotool", "key", "Return")
-        status = game.wait_end()
-        if status != 1:
-            failures.append(f"after the sound failure the game ended with status {status}, not 1")
-        errors = game.error_output()
-        if not any(line.startswith("Can't initialize FMOD: ") for line in errors.splitlines()):
-            failures.append(f"standard error does not give the failure with its reason: {errors!r}")
-    finally:
-        if failures:
-            log(game.text_output())
-        game.finish()
-    return failures
+def dismiss_message_box(game, failures):
+    """After the key the Windows program shows the reason in a message box
+    (a second window of the game's name) and ends once it is answered."""
+    deadline = time.monotonic() + 20.0
+    box = []
+    while not box and time.monotonic() < deadline and game.proc.poll() is None:
+        box = [w for w in windows_of(game.server) if w != game.window]
+        time.sleep(0.2)
+    if not box:
+        failures.append("no message box with the reason came up")
+        return
+    game.server.run("xdotool", "windowfocus", box[0])
+    time.sleep(0.3)
+    game.server.run("xdotool", "key", "Return")
 
 
 def zip_run(server, zip_path, pictures):
@@ -308,7 +283,8 @@ def main():
         return xsession.run_parts((
             ("menu exit", lambda: window_test.menu_exit_run(server, stage, pictures)),
             ("window close", lambda: window_test.close_window_run(server, stage, pictures)),
-            ("sound failure", lambda: sound_failure_run(server, stage)),
+            ("sound failure",
+             lambda: window_test.sound_failure_run(server, stage, dismiss_message_box)),
             ("options and level 1", lambda: options_and_level_run(server, stage, pictures)),
             ("zip", lambda: zip_run(server, zip_path, pictures)),
             ("installer", lambda: installer_run(server, setup, pictures))))

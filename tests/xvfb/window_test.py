@@ -199,7 +199,9 @@ def sound_failure_problem(shot):
     return None
 
 
-def sound_failure_run(server, run_folder):
+def sound_failure_run(server, run_folder, after_key=None):
+    """`after_key(game, failures)`, when given, answers what the program shows
+    after the key before it ends (the Windows program's message box)."""
     failures = []
     game = start(server, run_folder, audio="nosuchdriver")
     if game is None:
@@ -212,6 +214,8 @@ def sound_failure_run(server, run_folder):
         if game.proc.poll() is not None:
             failures.append("the game ended without waiting for a key")
         game.press("space")
+        if after_key:
+            after_key(game, failures)
         status = game.wait_end()
         if status != 1:
             failures.append(f"after the sound failure the game ended with status {status}, not 1")
