@@ -39,19 +39,24 @@ build_one() {
       version=$v
       break
     fi
-    # The mirror may hold a version's upstream sources but not Debian's
-    # packaging of it (its patches): those upstream sources are built then.
-    orig=$(ls "$SRC/${pkg}_$upstream"*.orig.tar.* 2>/dev/null | head -n 1)
-    if [ -n "$orig" ]; then
+    echo "$pkg $v cannot be had from the mirror; trying an older version" >&2
+  done
+  # The mirror may hold the upstream sources but no version's Debian
+  # packaging (its patches): the newest version's upstream sources are built.
+  if [ -z "$version" ]; then
+    for v in $(source_versions "$pkg"); do
+      upstream=${v#*:}
+      upstream=${upstream%-*}
+      upstream=${upstream%+dfsg}
+      orig=$(ls "$SRC/${pkg}_$upstream"*.orig.tar.* 2>/dev/null | head -n 1)
+      [ -n "$orig" ] || continue
       echo "$pkg $v: Debian's packaging is missing on the mirror; building its upstream sources as they are" >&2
       dir=$SRC/$pkg-$upstream
       rm -rf "$dir" && mkdir -p "$dir" && tar -xf "$orig" -C "$dir" --strip-components=1
-      touch "$SRC/.unpacked-$pkg-$v"
       version="$v (upstream sources)"
       break
-    fi
-    echo "$pkg $v cannot be had from the mirror; trying an older version" >&2
-  done
+    done
+  fi
   if [ -z "$version" ]; then
     echo "No source package $pkg: are deb-src entries set up (tools/web/deb-src.sh)?" >&2
     exit 1
