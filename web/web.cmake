@@ -12,7 +12,8 @@ if(NOT EXISTS "${VALMOREN_WEB_DATA}/img" OR NOT EXISTS "${VALMOREN_WEB_DATA}/sou
   message(FATAL_ERROR "VALMOREN_WEB_DATA must name a run folder with the generated data (img/, sounds/)")
 endif()
 
-target_sources(valmoren_sdl PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/sdl/sdl_web.cpp)
+target_sources(valmoren_sdl PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/sdl/sdl_web.cpp
+  ${CMAKE_SOURCE_DIR}/src/platform/sdl/sdl_web_pad.cpp)
 # Static libraries: libvorbisfile needs the codec and the Ogg framing after it.
 pkg_check_modules(VORBISCODEC REQUIRED IMPORTED_TARGET vorbis ogg)
 target_link_libraries(valmoren_core PUBLIC PkgConfig::VORBISCODEC)
