@@ -10,6 +10,14 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run: build
 	cd $(BUILD)/game && ./valmoren
 
+# Beyond the build, the whole suite needs Xvfb and the window tools (the real
+# window tests), the sample sounds of two Debian packages (the decoders tried
+# on files made elsewhere), the desktop-file and AppStream validators and man
+# (the install test).
+TEST_PACKAGES = xvfb xauth xdotool imagemagick x11-utils openbox sound-theme-freedesktop alsa-utils \
+  desktop-file-utils appstream man-db
+
+test: export VALMOREN_EXTRA_PACKAGES += $(TEST_PACKAGES)
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 

@@ -29,6 +29,20 @@ inline void fresh_game(const std::string& folder) {
     headless_enter_temp_folder(folder);
 }
 
+// What a game brings to level 2 and later from level 1 besides its pictures:
+// the formation's records, and the ball left in mid-screen by level 1's
+// level-done picture.
+inline void carry_past_level1() {
+    size_array(g.enemies, 40);
+    g.wave_step = 1;
+    g.wave_no = 0;
+    g.rock_count = 1;
+    g.player_x = 320;
+    g.player_y = 240;
+    g.vel_x = 5;
+    g.vel_y = 2;
+}
+
 // Makes the generated pictures and sounds visible from the working folder
 // (they may not exist yet: then every picture stays empty).
 inline void link_game_data() {

@@ -7,6 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "audio/sound.h"
 #include "frontend/frontend.h"
 #include "frontend_helpers.h"
@@ -166,15 +170,16 @@ TEST(OptionsScreen, SaveStopsAndRestartsTheMenuMusic) {
     sound_shutdown();
 }
 
-TEST(OptionsScreen, ASaveThatCannotCompleteKeepsTheOldFile) {
-    // The new file cannot be made: the old one stays as it was.
+TEST(OptionsScreen, ASaveWithoutRoomForItsNewFileWritesInPlace) {
+    // Something in the way of the temporary file: the file itself is emptied
+    // and written, as a plain save would.
     fresh_folder("options-blocked");
     write_options("1", "1", "1");
     fs::create_directories("options.dat.new");
     script_keys({{KEY_DOWN}, {KEY_ENTER}, {KEY_DOWN}, {KEY_DOWN}, {KEY_ENTER}});
     options_screen();
-    EXPECT_EQ(read_bytes("options.dat"), "1\r\n1\r\n1\r\n");
-    EXPECT_EQ(g.controls_mouse, 0);  // applied for this run all the same
+    EXPECT_EQ(read_bytes("options.dat"), "1\r\n0\r\n1\r\n");
+    EXPECT_EQ(g.controls_mouse, 0);
     EXPECT_TRUE(fs::is_directory("options.dat.new"));
 
     // The new file cannot take the old one's place: nothing is left behind.
@@ -229,39 +234,101 @@ TEST(OptionsSave, WritesThroughSymbolicLinks) {
     EXPECT_EQ(g.music_on, 0);  // applied for this run all the same
 }
 
+constexpr uid_t NOBODY = 65534;
+
+// Runs `save` as an ordinary user would: as that user itself, or, under the
+// superuser (who may write any file), in a child process that has become the
+// user "nobody", to whom `dir` and `files` are handed first. False (and the
+// reason in `why`) when neither is possible.
+bool as_ordinary_user(const std::string& dir, const std::vector<std::string>& files,
+                      const std::function<void()>& save, std::string& why) {
+    if (geteuid() != 0) {
+        save();
+        return true;
+    }
+    bool handed = chown(dir.c_str(), NOBODY, NOBODY) == 0;
+    for (const std::string& f : files) handed = handed && chown(f.c_str(), NOBODY, NOBODY) == 0;
+    if (!handed) {
+        why = "cannot hand the folder to an ordinary user";
+        return false;
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        why = "cannot start a child process";
+        return false;
+    }
+    if (child == 0) {
+        if (setgid(NOBODY) != 0 || setuid(NOBODY) != 0) _exit(2);
+        save();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2) {
+        why = "cannot become an ordinary user";
+        return false;
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return true;
+}
+
 // A settings file the player made read-only is left as it is. An ordinary
-// user cannot open it for writing, so the game may not replace it either (the
-// superuser can write any file, so as root the check drops to an ordinary
-// user in a child process; where neither is possible it is skipped).
+// user cannot open it for writing, so the game may not replace it either.
 TEST(OptionsSave, AWriteProtectedFileStaysAsItWas) {
     const std::string dir = fresh_folder("options-protected");
     write_bytes("options.dat", "1\r\n1\r\n1\r\n");
     fs::permissions("options.dat", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    const bool root = geteuid() == 0;
-    if (!root) {
-        save_with_music_swapped();
-    } else {
-        constexpr uid_t NOBODY = 65534;
-        if (chown(dir.c_str(), NOBODY, NOBODY) != 0 || chown("options.dat", NOBODY, NOBODY) != 0) {
-            GTEST_SKIP() << "cannot hand the folder to an ordinary user";
-        }
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            if (setgid(NOBODY) != 0 || setuid(NOBODY) != 0) _exit(2);
-            save_with_music_swapped();
-            _exit(0);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "cannot become an ordinary user";
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    std::string why;
+    if (!as_ordinary_user(dir, {"options.dat"}, save_with_music_swapped, why)) GTEST_SKIP() << why;
     EXPECT_EQ(read_bytes("options.dat"), "1\r\n1\r\n1\r\n");
     struct stat info {};
     ASSERT_EQ(stat("options.dat", &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0444u);
     EXPECT_FALSE(fs::exists("options.dat.new"));
+}
+
+// The player's own writable settings in a folder the player may not write to
+// (a shared or managed folder): no temporary file can be made there, so the
+// file is saved in place.
+TEST(OptionsSave, AWritableFileInAFolderThePlayerCannotWriteToIsSaved) {
+    const std::string dir = fresh_folder("options-shared-folder");
+    write_bytes("options.dat", "1\r\n1\r\n1\r\n");
+    fs::permissions("options.dat", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                       fs::perms::others_read);
+    const fs::perms open_folder = fs::status(dir).permissions();
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    std::string why;
+    const bool ran = as_ordinary_user(dir, {"options.dat"}, save_with_music_swapped, why);
+    fs::permissions(dir, open_folder);
+    if (!ran) GTEST_SKIP() << why;
+    EXPECT_EQ(read_bytes("options.dat"), "0\r\n1\r\n1\r\n");
+    EXPECT_FALSE(fs::exists("options.dat.new"));
+}
+
+// A settings file with a second name (a hard link) keeps both names on the
+// same file, and a file someone else owns (the superuser saving a player's
+// settings) stays that player's: both are written in place.
+TEST(OptionsSave, HardLinksAndTheOwnerStay) {
+    fresh_folder("options-hard-link");
+    write_bytes("options.dat", "1\r\n1\r\n1\r\n");
+    fs::create_hard_link("options.dat", "also-options.dat");
+    save_with_music_swapped();
+    EXPECT_EQ(read_bytes("options.dat"), "0\r\n1\r\n1\r\n");
+    EXPECT_EQ(read_bytes("also-options.dat"), "0\r\n1\r\n1\r\n");
+    EXPECT_EQ(fs::hard_link_count("options.dat"), 2u);
+    EXPECT_FALSE(fs::exists("options.dat.new"));
+
+    if (geteuid() != 0) GTEST_SKIP() << "only the superuser can make a file of someone else's to save over";
+    fresh_folder("options-owner");
+    write_bytes("options.dat", "1\r\n1\r\n1\r\n");
+    ASSERT_EQ(chown("options.dat", NOBODY, NOBODY), 0);
+    save_with_music_swapped();
+    EXPECT_EQ(read_bytes("options.dat"), "0\r\n1\r\n1\r\n");
+    struct stat info {};
+    ASSERT_EQ(stat("options.dat", &info), 0);
+    EXPECT_EQ(info.st_uid, NOBODY);
+    EXPECT_EQ(info.st_gid, NOBODY);
 }
 
 // A writable file keeps its permissions when it is replaced.

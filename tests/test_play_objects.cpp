@@ -1,5 +1,6 @@
 // Falling objects: the wave bookkeeping, ends at the bottom and sides, the
-// explosion's single frame, bonuses, the asteroid smash and level-5 contacts.
+// explosion's single frame, bonuses, the asteroid smash, the level-2 plane's
+// crashes and level-5 contacts.
 #include <gtest/gtest.h>
 
 #include "play/play.h"
@@ -182,6 +183,34 @@ TEST(Objects, BallBouncesOffShipsHalvingItsSpeed) {
         EXPECT_EQ(g.player_x, 246);
         EXPECT_EQ(g.energy, 99);
         EXPECT_EQ(g.objects[0].kind, 1);  // the ship is not harmed
+    }
+}
+
+// Level 2: every obstacle that meets the plane crashes into it (30 energy,
+// 20 score, the obstacle struck); one that only touches the plane's edge, or
+// passes beside it, does not.
+TEST(Objects, Level2ObstaclesCrashIntoThePlane) {
+    fresh_game("objects_l2_crash");
+    field(2, 5);
+    g.craft_x = 300;
+    g.craft_y = 400;
+    struct Case { int32_t kind, x, y; bool crash; };
+    const Case cases[] = {
+        {OBJECT_ENEMY, 260, 350, true},   // a ship's 47 x 54 box over the plane's top-left corner
+        {OBJECT_ROCK, 310, 420, true},    // an asteroid's corner inside the plane
+        {OBJECT_ROCK2, 320, 380, true},
+        {OBJECT_ENEMY, 253, 346, false},  // the ship's box ends exactly at the plane's corner
+        {OBJECT_ROCK, 327, 400, false},   // beside the plane, edge to edge
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.kind << " at " << c.x << "," << c.y);
+        place(0, c.kind, c.x, c.y, 0);
+        g.energy = 100;
+        g.score = 50;
+        update_objects();
+        EXPECT_EQ(g.energy, c.crash ? 70 : 100);
+        EXPECT_EQ(g.score, c.crash ? 30 : 50);
+        EXPECT_EQ(g.objects[0].kind, c.crash ? OBJECT_HIT : c.kind);
     }
 }
 

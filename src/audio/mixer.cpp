@@ -37,11 +37,17 @@ constexpr int OUT_FRAME_BYTES = 4;  // 16-bit stereo
 // Silent source frames pushed behind a file's end to get its last frames out
 // of the resampler.
 constexpr int FLUSH_PAD_FRAMES = 2048;
-// A stream asked to play again this close before its end (a game frame, one
-// device block and a margin) goes on from its start in the same mix: the level
-// music, asked for every frame, restarts without a gap. A request further back
-// is one the stream was already playing through, and changes nothing.
+// The level music is asked for in every frame: a stream asked for again and
+// again while it plays, its requests never further apart than a slow frame
+// and a device block, the last of them this close before its end (a game
+// frame, one device block and a margin), goes on from its start in the same
+// mix and restarts without a gap. Any other request while a stream plays (an
+// effect asked for again before it has ended) changes nothing.
 constexpr int64_t REPLAY_WINDOW_FRAMES = 2048;
+constexpr int64_t ASKED_RUN_GAP_FRAMES = 4096;
+// Requests in a row (the start's included) that make a stream one asked for
+// every frame: at 60 frames a second, its last 50 ms or so.
+constexpr int ASKED_RUN_MIN = 4;
 
 struct MixStream {
     std::atomic<int> state{STREAM_CLOSED};
@@ -61,8 +67,11 @@ struct MixStream {
     int64_t frames_out = 0;
     int64_t frames_limit = -1;
     int64_t position = 0;  // frames mixed since the last start
-    // Mixer clock at the latest play request made while it was playing, -1 none.
+    // Mixer clock at the latest play request (the start's or one made while it
+    // was playing), -1 none, and how many requests in a row came no further
+    // apart than ASKED_RUN_GAP_FRAMES up to that one.
     std::atomic<int64_t> asked_again{-1};
+    std::atomic<int> asked_run{0};
     // Converted samples taken out of a converter that had to be replaced
     // (a chained Ogg file changing format); played before the new ones.
     std::vector<int16_t> carry;
@@ -263,16 +272,29 @@ bool mix_from_file(MixStream& s, int32_t* sum, int frames, int& done) {
     return more;
 }
 
-// Mixes the stream into `sum`; a stream that ends while a recent play request
-// stands goes on from its start at once. False once it has finished.
+// Mixes the stream into `sum`; a stream that ends while it is being asked for
+// every frame goes on from its start at once. False once it has finished.
 bool mix_stream(MixStream& s, int32_t* sum, int frames, int64_t clock) {
     int done = 0;
     if (mix_from_file(s, sum, frames, done)) return true;
-    const int64_t asked = s.asked_again.exchange(-1, std::memory_order_relaxed);
-    if (asked < 0 || clock + done - asked > REPLAY_WINDOW_FRAMES || s.position == 0) return false;
+    const int64_t asked = s.asked_again.load(std::memory_order_relaxed);
+    const int run = s.asked_run.load(std::memory_order_relaxed);
+    if (asked < 0 || clock + done - asked > REPLAY_WINDOW_FRAMES || run < ASKED_RUN_MIN || s.position == 0)
+        return false;
     s.rewind = true;
     s.position = 0;
     return mix_from_file(s, sum, frames, done);
+}
+
+// Notes a play request for a stream that is playing.
+void note_request(MixStream& s) {
+    const int64_t now = mixer.clock.load(std::memory_order_relaxed);
+    const int64_t before = s.asked_again.exchange(now, std::memory_order_relaxed);
+    if (before >= 0 && now - before <= ASKED_RUN_GAP_FRAMES) {
+        s.asked_run.fetch_add(1, std::memory_order_relaxed);
+    } else {
+        s.asked_run.store(1, std::memory_order_relaxed);
+    }
 }
 
 void close_index(int index, Decoder*& decoder, SDL_AudioStream*& convert) {
@@ -330,6 +352,7 @@ StreamHandle mixer_open(const char* path) {
         s.frames_limit = -1;
         s.position = 0;
         s.asked_again.store(-1, std::memory_order_relaxed);
+        s.asked_run.store(0, std::memory_order_relaxed);
         s.state.store(STREAM_READY, std::memory_order_release);
         return make_handle(i, s.generation);
     }
@@ -342,14 +365,15 @@ void mixer_play(StreamHandle h) {
     if (index < 0) return;
     MixStream& s = mixer.streams[index];
     // The level music gets a request every frame: a playing stream costs one
-    // read, and one write that lets it go on from its start if it ends soon.
+    // read and the note of the request, which lets it go on from its start
+    // when it ends while still asked for every frame.
     if (s.state.load(std::memory_order_acquire) == STREAM_PLAYING) {
-        s.asked_again.store(mixer.clock.load(std::memory_order_relaxed), std::memory_order_relaxed);
+        note_request(s);
         return;
     }
     std::lock_guard<std::mutex> hold(mixer.lock);
     if (s.state.load(std::memory_order_relaxed) == STREAM_PLAYING) {
-        s.asked_again.store(mixer.clock.load(std::memory_order_relaxed), std::memory_order_relaxed);
+        note_request(s);
         return;
     }
     int channel = -1;
@@ -364,7 +388,8 @@ void mixer_play(StreamHandle h) {
     s.channel = channel;
     s.rewind = !s.fresh;
     s.position = 0;
-    s.asked_again.store(-1, std::memory_order_relaxed);
+    s.asked_again.store(mixer.clock.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    s.asked_run.store(1, std::memory_order_relaxed);
     s.state.store(STREAM_PLAYING, std::memory_order_release);
 }
 

@@ -1,6 +1,7 @@
 // bmp.cpp -- reads the game's Windows BMP pictures into images or straight onto
-// the work page. The whole file is read into memory, then parsed with every
-// read checked against its end. Writes no GameState fields.
+// the work page. The file is read into memory (no more of it than an image
+// can hold), then parsed with every read checked against its end. Writes no
+// GameState fields.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -14,10 +15,10 @@ namespace valmoren {
 namespace {
 
 constexpr size_t HEADERS_SIZE = 54;  // 14-byte file header + 40-byte information header
-// A picture this large is only believed when the file really holds all its rows.
-constexpr unsigned long long LARGE_PICTURE = 1u << 20;
-// No picture the game could use comes near this; refused outright.
-constexpr unsigned long long HUGE_PICTURE = 64u << 20;
+// An image holds only the rows its file gave, and never more than this many
+// pixels (256 MB); rows of a larger picture beyond it are not read, as if the
+// file had ended there. No picture the game uses comes near it.
+constexpr unsigned long long PIXELS_HELD_MAX = 64u << 20;
 
 uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t u32(const uint8_t* p) {
@@ -25,11 +26,10 @@ uint32_t u32(const uint8_t* p) {
            static_cast<uint32_t>(p[3]) << 24;
 }
 
-// Decodes into `img` (sized to the picture) and counts the rows read, which are
-// the bottom `rows_read` rows of the image.
-int decode(const uint8_t* data, size_t size, Image& img, int& rows_read) {
+// Decodes into `img`: its size is the picture's, its pixels the bottom rows
+// the file held whole (all of them, unless the file ends early).
+int decode(const uint8_t* data, size_t size, Image& img) {
     empty_image(img);
-    rows_read = 0;
     if (size < 1 || data[0] != 'B') return BMP_BAD;
     if (size < HEADERS_SIZE) return BMP_BAD;
     if (u16(data) != 0x4D42) return BMP_BAD;
@@ -74,18 +74,17 @@ int decode(const uint8_t* data, size_t size, Image& img, int& rows_read) {
     const unsigned long long left = size - pos;
     const unsigned long long whole_rows =
         left < row_pixel_bytes ? 0 : (left - row_pixel_bytes) / row_stride + 1;
-    const unsigned long long pixel_count = w * h;
-    if (pixel_count > HUGE_PICTURE) return BMP_BAD;
-    if (pixel_count > LARGE_PICTURE && whole_rows < h) return BMP_BAD;
+    // The image is sized by what the file holds, so a header that claims
+    // gigabytes costs no more than the bytes that are really there.
+    const int rows_kept = static_cast<int>(std::min({whole_rows, h, PIXELS_HELD_MAX / w}));
 
     img.w = static_cast<uint16_t>(width);
     img.h = static_cast<uint16_t>(height);
-    img.pixels.assign(pixel_count, 0);
+    img.pixels.assign(static_cast<size_t>(rows_kept) * w, 0);
 
-    const int rows_present = static_cast<int>(std::min(whole_rows, h));
-    for (int r = 0; r < rows_present; ++r) {
+    for (int r = 0; r < rows_kept; ++r) {
         const uint8_t* src = data + pos + r * row_stride;
-        uint32_t* dst = img.pixels.data() + (h - 1 - r) * w;
+        uint32_t* dst = img.pixels.data() + (rows_kept - 1 - r) * w;
         switch (bits) {
         case 32:
             for (unsigned long long x = 0; x < w; ++x, src += 4) {
@@ -112,19 +111,44 @@ int decode(const uint8_t* data, size_t size, Image& img, int& rows_read) {
             }
             break;
         }
-        rows_read = r + 1;
     }
-    return rows_present < height ? BMP_BAD : BMP_OK;
+    return rows_kept < height ? BMP_BAD : BMP_OK;
 }
 
-// Reads a whole file into memory; false when it cannot be opened.
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& bytes) {
+// How much of a picture file the reader can use, told by its first bytes: the
+// headers, the palette and the rows an image may hold. A file whose headers
+// are not there or make no sense is refused from what was read already.
+unsigned long long bytes_wanted(const uint8_t* data, size_t size) {
+    if (size < HEADERS_SIZE) return size;
+    const int32_t width = static_cast<int32_t>(u32(data + 18));
+    const int32_t height = static_cast<int32_t>(u32(data + 22));
+    const unsigned long long bits = u16(data + 28);
+    if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF || bits == 0 || bits > 32) return size;
+    const unsigned long long w = static_cast<unsigned long long>(width);
+    const unsigned long long rows = std::min<unsigned long long>(static_cast<unsigned long long>(height),
+                                                                 PIXELS_HELD_MAX / w);
+    // Where the rows begin; a file that puts them further back than any
+    // palette reaches is read that far only, and refused for it.
+    constexpr unsigned long long GAP_MAX = 16u << 20;
+    const unsigned long long start = std::clamp<unsigned long long>(u32(data + 10), HEADERS_SIZE + 4, GAP_MAX);
+    return start + rows * ((w * bits + 31) / 32 * 4);
+}
+
+// Reads the part of a picture file the reader can use into memory (all of
+// it, for any picture the game has); false when it cannot be opened.
+bool read_picture_file(const std::string& path, std::vector<uint8_t>& bytes) {
     bytes.clear();
     std::FILE* f = open_game_file(path, "rb");
     if (!f) return false;
     uint8_t chunk[65536];
+    unsigned long long wanted = sizeof chunk;
     size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    while (bytes.size() < wanted &&
+           (got = std::fread(chunk, 1, std::min<unsigned long long>(sizeof chunk, wanted - bytes.size()), f)) > 0) {
+        const bool first = bytes.empty();
+        bytes.insert(bytes.end(), chunk, chunk + got);
+        if (first) wanted = std::max<unsigned long long>(bytes_wanted(bytes.data(), bytes.size()), bytes.size());
+    }
     std::fclose(f);
     return true;
 }
@@ -132,34 +156,34 @@ bool read_whole_file(const std::string& path, std::vector<uint8_t>& bytes) {
 }  // namespace
 
 int load_bmp_from_memory(const uint8_t* data, size_t size, Image& img) {
-    int rows_read = 0;
     if (!data) size = 0;
-    return decode(data, size, img, rows_read);
+    return decode(data, size, img);
 }
 
 int load_bmp(const std::string& path, Image& img) {
     std::vector<uint8_t> bytes;
-    if (!read_whole_file(path, bytes)) {
+    if (!read_picture_file(path, bytes)) {
         empty_image(img);
         return BMP_NO_FILE;
     }
-    int rows_read = 0;
-    return decode(bytes.data(), bytes.size(), img, rows_read);
+    return decode(bytes.data(), bytes.size(), img);
 }
 
 int load_bmp_to_page(const std::string& path) {
     std::vector<uint8_t> bytes;
-    if (!read_whole_file(path, bytes)) return BMP_NO_FILE;
+    if (!read_picture_file(path, bytes)) return BMP_NO_FILE;
     Image img;
-    int rows_read = 0;
-    const int result = decode(bytes.data(), bytes.size(), img, rows_read);
-    if (rows_read == 0) return result;
+    const int result = decode(bytes.data(), bytes.size(), img);
+    const int held = image_rows_held(img);
+    if (held == 0) return result;
     // Only the rows the file held are copied: a short file leaves the page
     // above them as it was.
     uint32_t* page = page_pixels(work_page());
     const int span = std::min<int>(img.w, SCREEN_W);
-    for (int y = img.h - rows_read; y < std::min<int>(img.h, SCREEN_H); ++y) {
-        std::memcpy(page + y * SCREEN_W, img.pixels.data() + static_cast<size_t>(y) * img.w, span * sizeof(uint32_t));
+    const int first = img.h - held;
+    for (int y = first; y < std::min<int>(img.h, SCREEN_H); ++y) {
+        std::memcpy(page + y * SCREEN_W, img.pixels.data() + static_cast<size_t>(y - first) * img.w,
+                    span * sizeof(uint32_t));
     }
     visible_page_changed();
     return result;

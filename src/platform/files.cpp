@@ -66,35 +66,65 @@ std::string writable_target(const std::string& path, struct stat& info, bool& ex
     return {};
 }
 
-}  // namespace
-
-std::FILE* begin_replacement(const std::string& path, Replacement& r) {
-    struct stat info {};
-    bool exists = false;
-    r.target = writable_target(path, info, exists);
-    if (r.target.empty()) return nullptr;
+// The new contents in a temporary file beside the target, made afresh (never
+// through a link), with the target's permissions. nullptr when it cannot be made.
+std::FILE* open_temporary(Replacement& r, bool exists, const struct stat& info) {
     r.temp = r.target + ".new";
     // A stale temporary file (or a link of that name) from an earlier save
-    // that never finished goes first; the new one is made afresh, never
-    // through a link. A folder of that name stops the save.
+    // that never finished goes first. A folder of that name stays.
     struct stat old {};
     if (lstat(r.temp.c_str(), &old) == 0 && !S_ISDIR(old.st_mode)) unlink(r.temp.c_str());
     const int fd = open(r.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    // The replaced file keeps its permissions.
+    if (fd < 0) {
+        r.temp.clear();
+        return nullptr;
+    }
     if (exists) fchmod(fd, info.st_mode & 07777);
     std::FILE* f = fdopen(fd, "wb");
     if (!f) {
         close(fd);
         unlink(r.temp.c_str());
+        r.temp.clear();
     }
     return f;
+}
+
+// The target itself, created or emptied, as a plain save writes it. nullptr
+// when it cannot be opened for writing or is no plain file.
+std::FILE* open_in_place(const Replacement& r) {
+    const int fd = open(r.target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    std::FILE* f = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? fdopen(fd, "wb") : nullptr;
+    if (!f) close(fd);
+    return f;
+}
+
+}  // namespace
+
+std::FILE* begin_replacement(const std::string& path, Replacement& r) {
+    struct stat info {};
+    bool exists = false;
+    r.temp.clear();
+    r.target = writable_target(path, info, exists);
+    if (r.target.empty()) return nullptr;
+    // A file that has other names (hard links) or another owner is written in
+    // place: a new file moved over it would split the links and belong to
+    // whoever saved.
+    const bool keep_the_file = exists && (info.st_nlink > 1 || info.st_uid != geteuid());
+    if (!keep_the_file) {
+        if (std::FILE* f = open_temporary(r, exists, info)) return f;
+    }
+    // No temporary file beside it (a folder the player may not write to, a
+    // folder in the way): the file is written in place, as long as it can be.
+    return open_in_place(r);
 }
 
 bool finish_replacement(std::FILE* f, const Replacement& r, bool complete) {
     if (!f) return false;
     complete = complete && std::fflush(f) == 0 && !std::ferror(f) && fsync(fileno(f)) == 0;
     complete = std::fclose(f) == 0 && complete;
+    if (r.temp.empty()) return complete;  // written in place
     if (complete && std::rename(r.temp.c_str(), r.target.c_str()) == 0) return true;
     unlink(r.temp.c_str());
     return false;

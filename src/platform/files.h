@@ -21,13 +21,18 @@ const std::string& data_folder();
 // the target's own folder). Nothing is replaced that could not have been
 // opened for writing in place (a folder, a write-protected file, a device):
 // then begin_replacement gives nullptr and the file stays as it was.
+// Where no temporary file can be made beside it (a folder the player cannot
+// write to) and for a file with other names (hard links) or another owner,
+// the file itself is emptied and written, as a plain save would: the links
+// and the owner stay, at the price of a file half written if the disk fails.
 struct Replacement {
     std::string target;  // the file that will be replaced
-    std::string temp;    // where the new contents are written first
+    std::string temp;    // where the new contents are written first; "" in place
 };
 std::FILE* begin_replacement(const std::string& path, Replacement& r);
-// Closes the temporary file and, when `complete` and everything reached the
-// disk, moves it over the target; otherwise removes it. True when replaced.
+// Closes the written file. Replacing: when `complete` and everything reached
+// the disk, moves the temporary file over the target, otherwise removes it.
+// True when the target holds the new contents.
 bool finish_replacement(std::FILE* f, const Replacement& r, bool complete);
 
 // fopen with the lookup above for reading ("rb"; only plain files count, so a

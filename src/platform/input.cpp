@@ -53,7 +53,6 @@ void pad_key_event(int scancode, bool down) { hold_key(scancode, down, HELD_BY_P
 
 void release_all_keys() {
     for (uint8_t& k : keys) k = 0;
-    key_pressed = false;
 }
 
 bool take_key_press() {

@@ -30,6 +30,8 @@ void key_event(int scancode, bool down);
 // A gamepad holding a key through its mapping: the key is down while the
 // keyboard or a pad holds it, so letting go of one leaves the other's hold.
 void pad_key_event(int scancode, bool down);
+// Lets go of every held key (the window lost the focus: nothing stays held).
+// The key-press flag stays for the next wait that looks at it.
 void release_all_keys();
 // Looks at the key-press flag and clears it.
 bool take_key_press();

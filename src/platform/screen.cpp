@@ -178,34 +178,23 @@ void wait_retrace() { backend_wait_retrace(); }
 #else
 #define PUT_CLONES
 #endif
-PUT_CLONES void put(double x, double y, const Image& img, int mode, int level) {
-    if (img.w == 0 || img.h == 0) return;
-    if (img.pixels.size() < static_cast<size_t>(img.w) * img.h) return;  // not a whole picture
-    if (mode == PUT_ALPHA) {
-        if (level <= 0) return;
-        if (level >= 255) mode = PUT_TRANSPARENT;
-    }
-    const long long left = round_coord(x);
-    const long long top = round_coord(y);
-    long long x0 = left, x1 = left + img.w;
-    long long y0 = top, y1 = top + img.h;
-    clip_span(x0, x1, SCREEN_W);
-    clip_span(y0, y1, SCREEN_H);
-    if (x0 >= x1 || y0 >= y1) return;
+namespace {
 
-    const int span = static_cast<int>(x1 - x0);
-    const int rows = static_cast<int>(y1 - y0);
-    const uint32_t* src_row = img.pixels.data() + (y0 - top) * img.w + (x0 - left);
-    uint32_t* dst_row = work_pixels() + y0 * SCREEN_W + x0;
+// The rows of a picture above those its file held read as black.
+constexpr uint32_t BLACK_ROW[SCREEN_W] = {};
 
+// Draws `rows` rows of `span` pixels in one mode, the source rows `src_step`
+// words apart (0 repeats one row). `level` is the alpha mode's, 1..254.
+PUT_CLONES void put_rows(int mode, const uint32_t* src_row, size_t src_step, uint32_t* dst_row, int rows,
+                         int span, int level) {
     switch (mode) {
     case PUT_OPAQUE:
-        for (int r = 0; r < rows; ++r, src_row += img.w, dst_row += SCREEN_W) {
+        for (int r = 0; r < rows; ++r, src_row += src_step, dst_row += SCREEN_W) {
             std::memcpy(dst_row, src_row, span * sizeof(uint32_t));
         }
         break;
     case PUT_TRANSPARENT:
-        for (int r = 0; r < rows; ++r, src_row += img.w, dst_row += SCREEN_W) {
+        for (int r = 0; r < rows; ++r, src_row += src_step, dst_row += SCREEN_W) {
             const uint32_t* s = src_row;
             uint32_t* d = dst_row;
             const uint32_t* end = s + span;
@@ -225,7 +214,7 @@ PUT_CLONES void put(double x, double y, const Image& img, int mode, int level) {
         }
         break;
     case PUT_XOR:
-        for (int r = 0; r < rows; ++r, src_row += img.w, dst_row += SCREEN_W) {
+        for (int r = 0; r < rows; ++r, src_row += src_step, dst_row += SCREEN_W) {
             const uint32_t* s = src_row;
             uint32_t* d = dst_row;
             const uint32_t* end = s + span;
@@ -242,7 +231,7 @@ PUT_CLONES void put(double x, double y, const Image& img, int mode, int level) {
     case PUT_ALPHA: {
         // Red and blue move together in one packed word, green on its own.
         const uint32_t a = static_cast<uint32_t>(level) + 1;
-        for (int r = 0; r < rows; ++r, src_row += img.w, dst_row += SCREEN_W) {
+        for (int r = 0; r < rows; ++r, src_row += src_step, dst_row += SCREEN_W) {
             const uint32_t* s = src_row;
             uint32_t* d = dst_row;
             for (const uint32_t* end = s + span; s != end; ++s, ++d) {
@@ -259,7 +248,41 @@ PUT_CLONES void put(double x, double y, const Image& img, int mode, int level) {
         break;
     }
     default:
-        return;  // a mode the game never uses draws nothing
+        break;
+    }
+}
+
+}  // namespace
+
+void put(double x, double y, const Image& img, int mode, int level) {
+    if (img.w == 0 || img.h == 0) return;
+    const int held = image_rows_held(img);
+    if (img.pixels.size() != static_cast<size_t>(img.w) * held) return;  // not a picture
+    if (mode != PUT_OPAQUE && mode != PUT_TRANSPARENT && mode != PUT_XOR && mode != PUT_ALPHA) return;
+    if (mode == PUT_ALPHA) {
+        if (level <= 0) return;
+        if (level >= 255) mode = PUT_TRANSPARENT;
+    }
+    const long long left = round_coord(x);
+    const long long top = round_coord(y);
+    long long x0 = left, x1 = left + img.w;
+    long long y0 = top, y1 = top + img.h;
+    clip_span(x0, x1, SCREEN_W);
+    clip_span(y0, y1, SCREEN_H);
+    if (x0 >= x1 || y0 >= y1) return;
+
+    const int span = static_cast<int>(x1 - x0);
+    const int rows = static_cast<int>(y1 - y0);
+    uint32_t* dst_row = work_pixels() + y0 * SCREEN_W + x0;
+    // Rows of the picture its file never gave come first, as black.
+    const long long first = y0 - top;  // the picture's row drawn at y0
+    const long long missing = img.h - held;
+    const int black_rows = static_cast<int>(std::clamp<long long>(missing - first, 0, rows));
+    put_rows(mode, BLACK_ROW, 0, dst_row, black_rows, span, level);
+    if (black_rows < rows) {
+        const uint32_t* src_row =
+            img.pixels.data() + static_cast<size_t>(first + black_rows - missing) * img.w + (x0 - left);
+        put_rows(mode, src_row, img.w, dst_row + black_rows * SCREEN_W, rows - black_rows, span, level);
     }
     visible_page_changed();
 }

@@ -2,6 +2,7 @@
 // Portable: no window system here; a backend shows the visible page.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,12 +14,27 @@ constexpr int SCREEN_H = 480;
 constexpr uint32_t KEY_COLOUR = 0xFF00FF;  // magenta: never drawn by the transparent modes
 
 // A picture in memory: width, height and 0x00RRGGBB pixels, top row first.
-// Width or height 0 means empty: putting it draws nothing.
+// Width or height 0 means empty: putting it draws nothing. `pixels` holds the
+// bottom rows of the picture, all of them for a whole picture; a file that
+// ended early gave only its bottom rows (pictures are stored bottom-up), and
+// the rows above them, never read, are black, as a zero-filled buffer is.
 struct Image {
     uint16_t w = 0;
     uint16_t h = 0;
     std::vector<uint32_t> pixels;
 };
+
+// How many of the picture's rows `pixels` holds (the bottom ones).
+inline int image_rows_held(const Image& img) {
+    return img.w == 0 ? 0 : static_cast<int>(std::min<size_t>(img.pixels.size() / img.w, img.h));
+}
+
+// The picture's pixel at column x of row y (from the top), black in the rows
+// its file never gave; x and y inside the picture.
+inline uint32_t image_pixel(const Image& img, int64_t x, int64_t y) {
+    const int64_t row = y - (img.h - image_rows_held(img));
+    return row < 0 ? 0u : img.pixels[static_cast<size_t>(row * img.w + x)];
+}
 
 // Makes the slot hold no picture (the "emptied" slot of a level set-up).
 void empty_image(Image& img);

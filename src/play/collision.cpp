@@ -52,16 +52,19 @@ bool sprites_overlap(const Image& a, int32_t xa, int32_t ya, int32_t wa, int32_t
     const int64_t i_last = std::min<int64_t>(int64_t(ha) - 1, int64_t(yb) + hb - 1 - ya);
     const int64_t j_first = std::max<int64_t>(0, int64_t(xb) + 1 - xa);
     const int64_t j_last = std::min<int64_t>(int64_t(wa) - 1, int64_t(xb) + wb - 1 - xa);
-    const int64_t b_words = static_cast<int64_t>(b.pixels.size());
+    // B as a zero-filled buffer of its whole picture: the rows its file never
+    // gave come first and read as black.
+    const int64_t b_words = int64_t(b.w) * b.h;
+    const int64_t b_unread = int64_t(b.h - image_rows_held(b)) * b.w;
 
     for (int64_t i = i_first; i <= i_last; ++i) {
         const int64_t sy = int64_t(ya) + i;
         for (int64_t j = j_first; j <= j_last; ++j) {
             const bool in_a = i < a.h && j < a.w;
-            if (in_a && a.pixels[i * a.w + j] == KEY_COLOUR) continue;
+            if (in_a && image_pixel(a, j, i) == KEY_COLOUR) continue;
             const int64_t sx = int64_t(xa) + j;
             const int64_t b_index = (sy - yb) * wb + (sx - xb);
-            if (b_index >= b_words || b.pixels[b_index] != KEY_COLOUR) return true;
+            if (b_index >= b_words || b_index < b_unread || b.pixels[b_index - b_unread] != KEY_COLOUR) return true;
         }
     }
     return false;
