@@ -55,12 +55,13 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 
 # The game in a browser tab: emscripten and the three libraries built from
-# Debian's source packages (once, kept in $(WEB)/deps), the data from the
-# native asset generator, the program and its page in $(WEB)/.
+# Debian's source packages (once, kept in $(WEB)/deps), the data and the
+# page's icons from the native asset generator, the program and its page in
+# $(WEB)/.
 web: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
-	cmake --build $(BUILD) --target assets -j $(JOBS)
-	sh tools/web/build.sh $(WEB) $(BUILD)/game $(JOBS)
+	cmake --build $(BUILD) --target assets web-icons -j $(JOBS)
+	sh tools/web/build.sh $(WEB) $(BUILD)/game $(JOBS) $(BUILD)/web-icons
 
 # Serves $(WEB)/ on 127.0.0.1 and prints the address.
 web-serve:
@@ -68,7 +69,7 @@ web-serve:
 
 # The web build played in headless Chromium; prints its figures.
 web-test: web
-	sh tools/web/browser-test.sh $(WEB) $(BUILD)/game
+	JOBS=$(JOBS) sh tools/web/browser-test.sh $(WEB) $(BUILD)/game
 
 # The game for 64-bit Windows: the mingw-w64 cross compilers and the
 # libraries built from Debian's source packages (once, kept in

@@ -22,9 +22,9 @@
 
 #include "flow/runner.h"
 #include "platform/headless/headless.h"
-#include "platform/headless/image_dump.h"
 #include "platform/input.h"
 #include "play_support.h"
+#include "png_support.h"
 #include "players.h"
 #include "state/game_state.h"
 
@@ -191,7 +191,7 @@ Checkpoints replay(int level, const std::string& pictures) {
         if (frame % CHECKPOINT_EVERY == 0) at[frame / CHECKPOINT_EVERY - 1] = h;
         if (frame == PICTURE_FRAME[level - 1] && !pictures.empty()) {
             const std::string path = pictures + "/level" + std::to_string(level) + ".png";
-            EXPECT_TRUE(save_pixels_png(path, headless_visible_page(), SCREEN_W, SCREEN_H)) << path;
+            EXPECT_TRUE(testing_support::encode_png(path, headless_visible_page(), SCREEN_W, SCREEN_H)) << path;
         }
     }
     headless_set_player({});

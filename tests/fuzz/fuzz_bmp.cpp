@@ -16,9 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace valmoren;
     Image img;
     load_bmp_from_memory(data, size, img);
-    if (img.pixels.size() != static_cast<size_t>(img.w) * img.h) __builtin_trap();
+    // The image holds whole rows, never more than the picture has.
+    if (img.pixels.size() != static_cast<size_t>(img.w) * image_rows_held(img) ||
+        (img.w > 0 && img.pixels.size() > static_cast<size_t>(img.w) * img.h))
+        __builtin_trap();
     // Each put shows only a corner of the picture, so every run stays quick
-    // while the clipping arithmetic meets every size the reader makes.
+    // while the clipping arithmetic meets every size the reader makes, and
+    // the top corners meet the rows a short file never gave.
     const int shift = size > 0 ? data[0] % 16 : 0;
     put(SCREEN_W - 8 + shift, SCREEN_H - 8 - shift, img, PUT_TRANSPARENT);
     put(8 - img.w - shift, 8 - img.h, img, PUT_OPAQUE);

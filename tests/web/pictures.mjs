@@ -124,3 +124,79 @@ export function sameRegion(a, b) {
   for (let i = 0; i < a.length; i++) if (Math.abs(a[i] - b[i]) > 2) return false;
   return true;
 }
+
+// A picture to look for in a shot, as the game draws it (its key colour
+// left out): its drawn pixels and an anchor, the first pixel (in reading
+// order) of the colour it has least of.
+export function spriteOf(picture) {
+  const pixels = [];
+  const counts = new Map();
+  for (let y = 0; y < picture.h; y++) {
+    for (let x = 0; x < picture.w; x++) {
+      const p = picture.pixel(x, y);
+      if (same(p, KEY, 0)) continue;
+      const c = (p[0] << 16) | (p[1] << 8) | p[2];
+      pixels.push([x, y, c]);
+      counts.set(c, (counts.get(c) || 0) + 1);
+    }
+  }
+  let rare = null;
+  for (const [c, n] of counts) if (rare === null || n < counts.get(rare)) rare = c;
+  return { w: picture.w, h: picture.h, pixels, anchor: pixels.find((p) => p[2] === rare) };
+}
+
+// Run in the page (page.evaluate): level 1 as the canvas shows it now: the
+// ball's top-left corner where the ball sprite shows (nine tenths of its
+// pixels) between the planes, the middle heights of the left and the right
+// plane (their blue), and whether the last page the program showed, within
+// the last half second, was not a level frame (the get-ready picture after
+// a lost ball). Needs the page's frame log.
+export function level1View(ball) {
+  const canvas = document.getElementById('canvas');
+  if (!canvas || canvas.width === 0) return null;
+  const small = document.createElement('canvas');
+  small.width = 640;
+  small.height = 480;
+  const ctx = small.getContext('2d');
+  ctx.drawImage(canvas, 0, 0, 640, 480);
+  const d = ctx.getImageData(0, 0, 640, 480).data;
+  const at = (x, y) => { const i = (y * 640 + x) * 4; return (d[i] << 16) | (d[i + 1] << 8) | d[i + 2]; };
+  const PLANE = (53 << 16) | (112 << 8) | 216;
+  const middles = [[0, 64], [576, 640]].map(([x0, x1]) => {
+    let top = 480, bottom = -1;
+    for (let y = 0; y < 480; y++) {
+      for (let x = x0; x < x1; x++) {
+        if (at(x, y) === PLANE) { top = Math.min(top, y); bottom = Math.max(bottom, y); }
+      }
+    }
+    return bottom < 0 ? null : (top + bottom) / 2;
+  });
+  let found = null;
+  const [ax, ay, colour] = ball.anchor;
+  for (let y = ay; y < 480 && !found; y++) {
+    for (let x = 40 + ax; x < 600 + ax && !found; x++) {
+      if (at(x, y) !== colour) continue;
+      const left = x - ax, top = y - ay;
+      if (left < 0 || top < 0 || left + ball.w > 640 || top + ball.h > 480) continue;
+      let alike = 0;
+      for (const [px, py, c] of ball.pixels) if (at(left + px, top + py) === c) alike++;
+      if (alike >= 0.9 * ball.pixels.length) found = [left, top];
+    }
+  }
+  let overlay = false;
+  try {
+    // The log's last line, read from its end.
+    const FS = window.valmorenGame.FS;
+    const file = FS.open('/tmp/frames.log', 'r');
+    const tail = new Uint8Array(160);
+    const size = FS.stat('/tmp/frames.log').size;
+    const got = FS.read(file, tail, 0, tail.length, Math.max(0, size - tail.length));
+    FS.close(file);
+    const lines = new TextDecoder().decode(tail.subarray(0, got)).trimEnd().split('\n');
+    const last = lines[lines.length - 1].split(' ');
+    overlay = last[3] !== 'L' && performance.now() / 1000 - Number(last[0]) < 0.5;
+  } catch (e) {
+    overlay = false;
+  }
+  return { ball: found, left: middles[0], right: middles[1], overlay };
+}

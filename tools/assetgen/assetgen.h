@@ -18,6 +18,10 @@ constexpr int ICON_SIZES[] = {32, 48, 64, 128, 256};
 // Writes dir/NxN/apps/<name>.png for each of ICON_SIZES (transparent outside
 // the rounded square); false when one cannot be written.
 bool write_icons(const std::string& dir, const std::string& name);
+// Writes dir/icon-N.png for each of WEB_ICON_SIZES, the browser page's icons
+// (its web app manifest and the home screen).
+constexpr int WEB_ICON_SIZES[] = {192, 512};
+bool write_web_icons(const std::string& dir);
 
 // Renders every picture under dir/img side by side at 2x into one PNG for review.
 bool write_sheet(const std::string& dir, const std::string& png_path);

@@ -1,5 +1,6 @@
 // icons.cpp -- writes the game's icon at each size of the desktop's icon
-// theme as a PNG, transparent outside its rounded square.
+// theme, and at the sizes the browser page's web app manifest names, as a
+// PNG, transparent outside its rounded square.
 #include <filesystem>
 
 #include "assetgen.h"
@@ -8,20 +9,33 @@
 
 namespace valmoren::assetgen {
 
+namespace {
+
+bool write_icon(const std::filesystem::path& file, int size) {
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    Canvas c = icon(size);
+    // The key colour is the transparent outside of the rounded square.
+    std::vector<uint32_t> argb(c.px.size());
+    for (size_t i = 0; i < c.px.size(); ++i) argb[i] = c.px[i] == KEY ? 0 : 0xFF000000u | c.px[i];
+    return write_png(file.string(), c.w, c.h, argb, true);
+}
+
+}  // namespace
+
 bool write_icons(const std::string& dir, const std::string& name) {
-    namespace fs = std::filesystem;
     bool ok = true;
     for (int size : ICON_SIZES) {
         const std::string edge = std::to_string(size);
-        const fs::path folder = fs::path(dir) / (edge + "x" + edge) / "apps";
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        Canvas c = icon(size);
-        // The key colour is the transparent outside of the rounded square.
-        std::vector<uint32_t> argb(c.px.size());
-        for (size_t i = 0; i < c.px.size(); ++i) argb[i] = c.px[i] == KEY ? 0 : 0xFF000000u | c.px[i];
-        ok = write_png((folder / (name + ".png")).string(), c.w, c.h, argb, true) && ok;
+        ok = write_icon(std::filesystem::path(dir) / (edge + "x" + edge) / "apps" / (name + ".png"), size) && ok;
     }
+    return ok;
+}
+
+bool write_web_icons(const std::string& dir) {
+    bool ok = true;
+    for (int size : WEB_ICON_SIZES)
+        ok = write_icon(std::filesystem::path(dir) / ("icon-" + std::to_string(size) + ".png"), size) && ok;
     return ok;
 }
 

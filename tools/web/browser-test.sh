@@ -1,8 +1,9 @@
 #!/bin/sh
 # The browser test (tests/web): installs Debian's Chromium (and Node.js when
-# there is none) and the test's DevTools client from npm when missing, then
-# plays the web build in headless Chromium. Extra arguments go to the test
-# (--screenshot file.png, --frames N).
+# there is none) and the test's DevTools client from npm when missing, builds
+# the test's level-5 program under the same page (<web folder>/level-start),
+# then plays the web build in headless Chromium. Extra arguments go to the
+# test (--screenshot file.png, --frames N, --phone-screenshots folder).
 # Usage: browser-test.sh <web folder> <native run folder> [test arguments]
 set -e
 if [ $# -lt 2 ]; then
@@ -22,5 +23,13 @@ VALMOREN_EXTRA_PACKAGES="$EXTRA" sh "$ROOT/tools/install-deps.sh"
 if [ ! -f "$ROOT/tests/web/node_modules/puppeteer-core/package.json" ]; then
   # The client only: the browser is Debian's, nothing downloads one.
   (cd "$ROOT/tests/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)
+fi
+# The level program is linked with emscripten like the game (its libraries
+# and objects are the game's own, already built).
+if [ -d "$WEB/cmake" ]; then
+  export NODE_PATH=/usr/share/nodejs
+  export PKG_CONFIG_LIBDIR="$WEB/deps/prefix/lib/pkgconfig"
+  cmake --build "$WEB/cmake" --target valmoren_level_start_web -j "${JOBS:-2}"
+  python3 "$HERE/make_page.py" "$WEB/level-start" "$ROOT" --icons "$WEB" >/dev/null
 fi
 exec node "$ROOT/tests/web/browser_test.mjs" "$WEB" "$DATA" "$@"

@@ -4,11 +4,12 @@
 # unpacks Debian's source packages) when missing, makes Debian's source
 # packages reachable, builds SDL2, libogg and libvorbis for the browser once
 # into <web folder>/deps, builds the game into <web folder> with the data
-# preloaded, and writes the page beside it.
-# Usage: build.sh <web folder> <native run folder holding the data> [jobs]
+# preloaded, and writes the page beside it with the page's icons (assetgen
+# --web-icons; by default in web-icons/ beside the run folder).
+# Usage: build.sh <web folder> <native run folder holding the data> [jobs] [icons folder]
 set -e
 if [ $# -lt 2 ]; then
-  echo "usage: build.sh <web folder> <native run folder> [jobs]" >&2
+  echo "usage: build.sh <web folder> <native run folder> [jobs] [icons folder]" >&2
   exit 2
 fi
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -17,6 +18,7 @@ JOBS=${3:-2}
 mkdir -p "$1"
 WEB=$(cd "$1" && pwd)
 DATA=$(cd "$2" && pwd)
+ICONS=${4:-$DATA/../web-icons}
 
 VALMOREN_EXTRA_PACKAGES="emscripten dpkg-dev" sh "$ROOT/tools/install-deps.sh"
 SUDO=""
@@ -35,4 +37,4 @@ export PKG_CONFIG_LIBDIR="$WEB/deps/prefix/lib/pkgconfig"
 emcmake cmake -S "$ROOT" -B "$WEB/cmake" -DCMAKE_BUILD_TYPE=Release \
   -DVALMOREN_WEB_DATA="$DATA" -DVALMOREN_WEB_OUT="$WEB" -DCMAKE_FIND_ROOT_PATH="$WEB/deps/prefix"
 cmake --build "$WEB/cmake" -j "$JOBS"
-python3 "$HERE/make_page.py" "$WEB" "$ROOT"
+python3 "$HERE/make_page.py" "$WEB" "$ROOT" --icons "$ICONS"

@@ -2,7 +2,9 @@
 """Serves the web build on the loopback address (127.0.0.1 only) and prints
 the address. A browser that accepts gzip gets the .gz copy of a file that has
 one, so the program and its data travel compressed. Nothing is cached for
-long: a rebuilt game is picked up by the next load. The page is served
+long: a rebuilt game is picked up by the next load, and a file the browser
+already holds is only revalidated (its ETag), so the offline worker's copy of
+the first visit's files costs no second download. The page is served
 isolated from other origins, for the browser's fine clock.
 
 Usage: serve.py <web build folder> [port]   (port 0, the default when
@@ -20,6 +22,8 @@ TYPES = {
     ".css": "text/css; charset=utf-8",
     ".wasm": "application/wasm",
     ".data": "application/octet-stream",
+    ".webmanifest": "application/manifest+json",
+    ".png": "image/png",
 }
 
 
@@ -27,20 +31,32 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def send_head(self):
         path = self.translate_path(self.path)
         if os.path.isdir(path):
+            if not self.path.split("?", 1)[0].endswith("/"):
+                return super().send_head()  # the redirect to the folder's address
             path = os.path.join(path, "index.html")
-        packed = path + ".gz"
-        accepts = "gzip" in self.headers.get("Accept-Encoding", "")
-        if not accepts or not os.path.isfile(packed) or not os.path.isfile(path):
+        if not os.path.isfile(path):
             return super().send_head()
+        packed = path + ".gz"
+        gzipped = "gzip" in self.headers.get("Accept-Encoding", "") and os.path.isfile(packed)
         try:
-            f = open(packed, "rb")
+            f = open(packed if gzipped else path, "rb")
         except OSError:
             return super().send_head()
-        size = os.fstat(f.fileno()).st_size
+        stat = os.fstat(f.fileno())
+        tag = f'"{stat.st_mtime_ns:x}-{stat.st_size:x}{"-gz" if gzipped else ""}"'
+        if tag in [t.strip() for t in self.headers.get("If-None-Match", "").split(",")]:
+            f.close()
+            self.send_response(304)
+            self.send_header("ETag", tag)
+            self.end_headers()
+            return None
         self.send_response(200)
         self.send_header("Content-Type", self.guess_type(path))
-        self.send_header("Content-Encoding", "gzip")
-        self.send_header("Content-Length", str(size))
+        if gzipped:
+            self.send_header("Content-Encoding", "gzip")
+        self.send_header("Content-Length", str(stat.st_size))
+        self.send_header("Vary", "Accept-Encoding")
+        self.send_header("ETag", tag)
         self.end_headers()
         return f
 

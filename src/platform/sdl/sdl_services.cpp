@@ -1,10 +1,14 @@
 // sdl_services.cpp -- what the window backend does around the game's own keys
-// and mouse: pads coming, going and pressed, the sound device coming and
-// going, and the window's own keys (full screen, screenshots). The event pump
-// hands every event here first.
+// and mouse: pads coming, going and pressed (in the browser the page's
+// on-screen pad among them), the sound device coming and going, and the
+// window's own keys (full screen, screenshots). The event pump hands every
+// event here first.
 #include <SDL.h>
 
 #include "platform/sdl/sdl_internal.h"
+#ifdef __EMSCRIPTEN__
+#include "platform/sdl/sdl_web.h"
+#endif
 
 namespace valmoren {
 
@@ -15,6 +19,9 @@ bool sdl_service_event(const SDL_Event& e) {
 
 void sdl_services_look() {
     sdl_pad_script_look();
+#ifdef __EMSCRIPTEN__
+    web_pad_look();
+#endif
     sdl_pads_look();
 }
 

@@ -27,6 +27,9 @@ void web_file_written();
 // F12: the canvas, as the player sees it, offered as a PNG download named
 // `name`.
 void web_save_canvas(const char* name);
+// Each look at the events: the presses and releases of the page's on-screen
+// pad reach SDL's virtual joystick (sdl_web_pad.cpp).
+void web_pad_look();
 // Ends the program for the page: files flushed, the page told the status.
 [[noreturn]] void web_end_program(int status);
 

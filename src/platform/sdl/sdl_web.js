@@ -85,6 +85,27 @@ mergeInto(LibraryManager.library, {
     });
   },
 
+  // The page's on-screen pad: page.js hands the program a queue in
+  // Module.valmorenPad, [button, held] pairs in SDL's numbering of controller
+  // buttons; sdl_web_pad.cpp takes them at each look at the events.
+  valmoren_web_pad_waiting: function() {
+    var queue = Module['valmorenPad'];
+    return queue ? queue.length : 0;
+  },
+  valmoren_web_pad_take: function(taken) {
+    var queue = Module['valmorenPad'];
+    while (queue && queue.length) {
+      var button = queue[0][0];
+      if (!(button >= 0 && button < 32 && button === (button | 0))) {
+        queue.shift();  // not a button: dropped
+        continue;
+      }
+      if ((taken >>> button) & 1) return -1;
+      return button * 2 + (queue.shift()[1] ? 1 : 0);
+    }
+    return -1;
+  },
+
   // F12: the canvas as a PNG, offered to the player as a download (the
   // browser asks where, or puts it in its downloads folder).
   valmoren_web_save_canvas: function(name) {
