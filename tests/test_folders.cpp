@@ -274,7 +274,12 @@ TEST(CommandLine, HelpVersionAndAnythingElse) {
     EXPECT_EQ(a.status, 0);
     EXPECT_EQ(a.out.rfind("usage: valmoren [--help | --version]\n", 0), 0u) << a.out;
     EXPECT_NE(a.out.find("--version"), std::string::npos);
+    // Where the player's files are kept, as this system names it.
+#ifdef _WIN32
+    EXPECT_NE(a.out.find("%APPDATA%\\Valmoren"), std::string::npos);
+#else
     EXPECT_NE(a.out.find("XDG_DATA_HOME"), std::string::npos);
+#endif
     EXPECT_EQ(a.err, "");
 
     a = ask({"--version"});
