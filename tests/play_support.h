@@ -44,6 +44,17 @@ inline void carry_past_level1() {
     g.vel_y = 2;
 }
 
+// Runs a test inside the run folder itself, where the generated pictures,
+// sounds and captions are; the player is taken away at the end.
+struct InGameFolder {
+    std::filesystem::path before = std::filesystem::current_path();
+    InGameFolder() { std::filesystem::current_path(VALMOREN_GAME_DIR); }
+    ~InGameFolder() {
+        headless_set_player({});
+        std::filesystem::current_path(before);
+    }
+};
+
 // Makes the generated pictures and sounds visible from the working folder
 // (they may not exist yet: then every picture stays empty). Windows' C++
 // library makes no links: there the run folder is read after the working

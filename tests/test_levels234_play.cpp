@@ -18,16 +18,6 @@ using namespace valmoren;
 
 namespace {
 
-// Runs the test inside the run folder, where the generated pictures are.
-struct InGameFolder {
-    std::filesystem::path before = std::filesystem::current_path();
-    InGameFolder() { std::filesystem::current_path(VALMOREN_GAME_DIR); }
-    ~InGameFolder() {
-        headless_set_player({});
-        std::filesystem::current_path(before);
-    }
-};
-
 // The state a game arrives at level n with (the level-1 level-done picture
 // leaves the ball in mid-screen), then that level's set-up.
 void start_level(int n, const Player& player, double seed) {
@@ -64,7 +54,7 @@ FrameOutcome play(int limit, int& frames, std::string& losses) {
 // Five waves of the formation, with the enemies' fire, falling obstacles and
 // the ball left in mid-screen, for a few different games.
 TEST(LevelPlay, ShooterWinsLevelTwo) {
-    InGameFolder folder;
+    testing_support::InGameFolder folder;
     for (double seed : {1.0, 7.0, 123.0}) {
         start_level(2, players::shooter, seed);
         int frames = 0;
@@ -81,7 +71,7 @@ TEST(LevelPlay, ShooterWinsLevelTwo) {
 
 // Four debris waves among the asteroids, then the fifth wave start wins.
 TEST(LevelPlay, PilotWinsLevelThree) {
-    InGameFolder folder;
+    testing_support::InGameFolder folder;
     for (double seed : {1.0, 7.0, 123.0}) {
         start_level(3, players::pilot, seed);
         int frames = 0;
@@ -95,7 +85,7 @@ TEST(LevelPlay, PilotWinsLevelThree) {
 }
 
 TEST(LevelPlay, LanderBringsDownTenRockets) {
-    InGameFolder folder;
+    testing_support::InGameFolder folder;
     start_level(4, players::lander, 1.0);
     int frames = 0;
     std::string losses;

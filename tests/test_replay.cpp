@@ -148,16 +148,6 @@ const Checkpoints STORED[5] = {
 // clang-format on
 constexpr double SEED = 20261209.0;
 
-// Runs inside the run folder, where the generated pictures and captions are.
-struct InGameFolder {
-    std::filesystem::path before = std::filesystem::current_path();
-    InGameFolder() { std::filesystem::current_path(VALMOREN_GAME_DIR); }
-    ~InGameFolder() {
-        headless_set_player({});
-        std::filesystem::current_path(before);
-    }
-};
-
 // The level played by its own player from a fixed seed; the digest at each
 // checkpoint. With `pictures` set, the screen at the level's PICTURE_FRAME is
 // saved there.
@@ -210,7 +200,7 @@ TEST_P(Replay, EveryFrameOfTheLevelAsStored) {
     const char* pictures = std::getenv("VALMOREN_REPLAY_PICTURES");
     const std::string picture_folder =
         pictures && *pictures ? std::filesystem::absolute(pictures).string() : std::string();
-    InGameFolder folder;
+    testing_support::InGameFolder folder;
     const int level = GetParam();
     const Checkpoints now = replay(level, picture_folder);
     if (printing()) {
