@@ -5,8 +5,11 @@
 #include <png.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "platform/screenshot.h"
 
 namespace valmoren::testing_support {
 
@@ -27,20 +30,13 @@ inline std::vector<uint32_t> decode_png(const std::string& path, int& w, int& h)
     return pixels;
 }
 
-// Writes 0x00RRGGBB pixels (top row first) as a compressed RGB PNG file.
+// Writes 0x00RRGGBB pixels (top row first) as a PNG file, as a screenshot is.
 inline bool encode_png(const std::string& path, const uint32_t* pixels, int w, int h) {
-    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
-    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
-        rgb[i * 3] = static_cast<uint8_t>(pixels[i] >> 16);
-        rgb[i * 3 + 1] = static_cast<uint8_t>(pixels[i] >> 8);
-        rgb[i * 3 + 2] = static_cast<uint8_t>(pixels[i]);
-    }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(w);
-    image.height = static_cast<png_uint_32>(h);
-    image.format = PNG_FORMAT_RGB;
-    return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::string why;
+    const bool written = write_png(f, pixels, w, h, why);
+    return std::fclose(f) == 0 && written;
 }
 
 }  // namespace valmoren::testing_support

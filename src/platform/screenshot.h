@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <string>
 
@@ -16,6 +17,10 @@ constexpr const char* SCREENSHOT_FOLDER = "screenshots";
 // second counting from 1: "valmoren_2025-05-20_14-03-07.png", then
 // "valmoren_2025-05-20_14-03-07_002.png" and on, which sort in the order taken.
 std::string screenshot_name(const std::tm& when, int copy);
+
+// Writes `pixels` (0x00RRGGBB, w x h, top row first) as a compressed RGB PNG
+// into an open file; false, with libpng's reason in `why`, when it cannot.
+bool write_png(std::FILE* f, const uint32_t* pixels, int w, int h, std::string& why);
 
 // Writes `pixels` (0x00RRGGBB, w x h, top row first) as an RGB PNG under a
 // new name in screenshots/ (made when missing). The path written, relative to

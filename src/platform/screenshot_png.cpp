@@ -25,6 +25,24 @@ void say(std::string* error, const std::string& why) {
 
 }  // namespace
 
+bool write_png(std::FILE* f, const uint32_t* pixels, int w, int h, std::string& why) {
+    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+    for (size_t i = 0, n = static_cast<size_t>(w) * h; i < n; ++i) {
+        rgb[i * 3] = static_cast<uint8_t>(pixels[i] >> 16);
+        rgb[i * 3 + 1] = static_cast<uint8_t>(pixels[i] >> 8);
+        rgb[i * 3 + 2] = static_cast<uint8_t>(pixels[i]);
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(w);
+    image.height = static_cast<png_uint_32>(h);
+    image.format = PNG_FORMAT_RGB;
+    const bool written = png_image_write_to_stdio(&image, f, 0, rgb.data(), 0, nullptr) != 0;
+    why = written ? "" : image.message;
+    png_image_free(&image);
+    return written;
+}
+
 std::string save_screenshot(const uint32_t* pixels, int w, int h, std::time_t when, std::string* error) {
     if (!pixels || w <= 0 || h <= 0) {
         say(error, "no picture");
@@ -53,20 +71,8 @@ std::string save_screenshot(const uint32_t* pixels, int w, int h, std::time_t wh
         say(error, "cannot write " + path + ": " + std::strerror(errno));
         return "";
     }
-    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
-    for (size_t i = 0, n = static_cast<size_t>(w) * h; i < n; ++i) {
-        rgb[i * 3] = static_cast<uint8_t>(pixels[i] >> 16);
-        rgb[i * 3 + 1] = static_cast<uint8_t>(pixels[i] >> 8);
-        rgb[i * 3 + 2] = static_cast<uint8_t>(pixels[i]);
-    }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(w);
-    image.height = static_cast<png_uint_32>(h);
-    image.format = PNG_FORMAT_RGB;
-    const bool written = png_image_write_to_stdio(&image, f, 0, rgb.data(), 0, nullptr) != 0;
-    const std::string why = written ? "" : image.message;
-    png_image_free(&image);
+    std::string why;
+    const bool written = write_png(f, pixels, w, h, why);
     const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
     if (std::fclose(f) != 0 || !written || !flushed) {
         std::remove(path.c_str());
