@@ -45,7 +45,10 @@ set -e
 grep -E "^\[  (FAILED|PASSED|SKIPPED) |^\[==========\]|Failure|error" "$OUT/wine-tests.log" | tail -n 40
 passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$OUT/wine-tests.log")
 failed=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\{0,1\}, listed below.*/\1/p' "$OUT/wine-tests.log")
-skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\{0,1\}, listed below.*/\1/p' "$OUT/wine-tests.log")
+# --gtest_brief prints the skipped count without the list; each skip's reason
+# is on the line after its "Skipped".
+skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\{0,1\}[.,].*/\1/p' "$OUT/wine-tests.log")
+tr -d '\r' < "$OUT/wine-tests.log" | grep -A1 ': Skipped$' | grep -v -e ': Skipped$' -e '^--$' | sed 's/^/skipped: /' || true
 left_out=$(sed -e 's/#.*//' -e 's/[[:space:]]//g' "$ROOT/tests/windows/left-out.txt" | grep -vc '^$' || true)
 echo "the test suite under Wine took $(( $(date +%s) - start )) s; $left_out left out (tests/windows/left-out.txt)"
 echo "Wine: ${passed:-0} passed, ${failed:-0} failed, ${skipped:-0} skipped"
