@@ -254,12 +254,28 @@ class Game:
         return time.monotonic() - self.window_seen
 
     def shot(self):
-        """The window's pixels, or None when they cannot be read."""
-        try:
-            r = self.server.run("import", "-window", self.window, "-depth", "8", "ppm:-", timeout=20)
-        except subprocess.TimeoutExpired:
-            return None
-        return read_ppm(r.stdout) if r.returncode == 0 else None
+        """The window's pixels, or None when they cannot be read. A window
+        that is gone (made anew by the game) is looked for once more."""
+        for attempt in (1, 2):
+            try:
+                r = self.server.run("import", "-window", self.window, "-depth", "8", "ppm:-", timeout=20)
+            except subprocess.TimeoutExpired:
+                return None
+            if r.returncode == 0:
+                return read_ppm(r.stdout)
+            if attempt == 1 and not self.find_again():
+                break
+        return None
+
+    def find_again(self):
+        """Takes the game's window as it is now, keeping the time it was first
+        seen; False when there is none."""
+        r = self.server.run("xdotool", "search", "--onlyvisible", "--name", "^Valmoren$")
+        ids = r.stdout.split()
+        if r.returncode != 0 or not ids or ids[0].decode() == self.window:
+            return False
+        self.window = ids[0].decode()
+        return True
 
     def grab(self):
         """The window's pixels straight from the X server (much quicker than

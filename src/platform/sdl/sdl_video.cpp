@@ -377,7 +377,9 @@ void backend_init() {
 }
 
 void backend_open_screen(int full_screen) {
-    Uint32 base = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+    // Hidden until its renderer is made: an OpenGL renderer makes the window
+    // anew, and a window shown at once would flash up, vanish and come back.
+    Uint32 base = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN;
 #ifdef __EMSCRIPTEN__
     // In a browser the canvas holds the 640x480 page as it is and the page
     // scales it crisply (whole multiples when they fit), which keeps the
@@ -408,6 +410,7 @@ void backend_open_screen(int full_screen) {
     win.direct = win.renderer && SDL_GetRendererInfo(win.renderer, &info) == 0 &&
                  (info.flags & SDL_RENDERER_SOFTWARE) != 0;
     if (!win.renderer) no_window(SDL_GetError());
+    SDL_ShowWindow(win.window);
     // After the renderer, which may have made the window anew for itself.
     sdl_hold_window_to_mode(win.window, win.full_screen, win.windowed_w, win.windowed_h);
     win.page = SDL_CreateTexture(win.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
