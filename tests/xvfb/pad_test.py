@@ -336,20 +336,9 @@ def level5_run(server, run_folder, level_program):
     state = os.path.join(folder, "state.txt")
     # Energy kept up: the run judges the stick and the trigger, and a run whose
     # aim falls behind on a busy machine must not end in the game-over question.
-    # A start whose window never appeared is tried once more, as the window
-    # test does, so a passing hiccup of a busy machine is not taken for a fault.
-    for attempt in (1, 2):
-        game = xsession.Game(server, program=level_program, cwd=copy, args=("5", state, "keep-energy"))
-        if game.find_window() is not None:
-            break
-        status = game.proc.poll()
-        problem = ("level 5: the window did not appear" +
-                   (f" (the program ended with status {status}: {game.text_output()!r})" if status is not None
-                    else " in 30 s"))
-        game.finish()
-        if attempt == 2:
-            return [problem]
-        print(f"start {attempt}: {problem}", flush=True)
+    game = window_test.start(server, program=level_program, cwd=copy, args=("5", state, "keep-energy"))
+    if game is None:
+        return ["level 5: the window did not appear"]
     try:
         if not game.focus_when_shown():
             return ["level 5: the window did not take the focus"]

@@ -116,12 +116,13 @@ def poll(game, check, first, last, *args):
         time.sleep(0.25)
 
 
-def start(server, run_folder, audio="dummy"):
-    """The game with its window up. A start whose window never appeared is
-    reported with what the game printed and tried once more, so a passing
-    hiccup of a busy machine is not taken for a fault of the game."""
+def start(server, run_folder=None, audio="dummy", **game_args):
+    """The game (or the program `game_args` name, as xsession.Game takes them)
+    with its window up. A start whose window never appeared is reported with
+    what the game printed and tried once more, so a passing hiccup of a busy
+    machine is not taken for a fault of the game."""
     for attempt in (1, 2):
-        game = xsession.Game(server, run_folder, audio)
+        game = xsession.Game(server, run_folder, audio, **game_args)
         if game.find_window() is not None:
             return game
         status = game.proc.poll()
