@@ -139,6 +139,15 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             super().log_message(format, *args)
 
 
+class Server(http.server.ThreadingHTTPServer):
+    def handle_error(self, request, client_address):
+        # A browser that drops a connection it no longer wants (a page left,
+        # a request it gave up) is no error of the server's.
+        if isinstance(sys.exc_info()[1], ConnectionError):
+            return
+        super().handle_error(request, client_address)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("folder")
@@ -150,7 +159,7 @@ def main():
         print(f"serve.py: no page in {folder}: run `make web` first")
         return 1
     handler = functools.partial(type("SiteHandler", (Handler,), {"pretty_urls": args.pretty_urls}), directory=folder)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), handler)
+    server = Server(("127.0.0.1", args.port), handler)
     print(f"Serving {folder} at http://127.0.0.1:{server.server_address[1]}/ (Ctrl+C stops)", flush=True)
     try:
         server.serve_forever()
