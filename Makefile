@@ -56,16 +56,16 @@ fuzz: deps
 
 # The game in a browser tab: emscripten and the three libraries built from
 # Debian's source packages (once, kept in $(WEB)/deps), the data and the
-# page's icons from the native asset generator, the program and its page in
-# $(WEB)/.
+# page's icons from the native asset generator, the program in $(WEB)/ and
+# the site a host serves (the page and the files it names) in $(WEB)/site/.
 web: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) --target assets web-icons -j $(JOBS)
 	sh tools/web/build.sh $(WEB) $(BUILD)/game $(JOBS) $(BUILD)/web-icons
 
-# Serves $(WEB)/ on 127.0.0.1 and prints the address.
+# Serves the site, $(WEB)/site/, on 127.0.0.1 and prints the address.
 web-serve:
-	python3 tools/web/serve.py $(WEB) $(WEB_PORT)
+	python3 tools/web/serve.py $(WEB)/site $(WEB_PORT)
 
 # The web build played in headless Chromium; prints its figures.
 web-test: web

@@ -1,34 +1,51 @@
 // page.js -- starts the game on "Click to play" (browsers open sound only
 // after a gesture), scales its 640x480 canvas crisply to fill the window at
 // 4:3, gives it the keyboard and the mouse, offers full screen, and says when
-// the game has ended. On a touch device (a coarse pointer, or the first
-// touch) it shows the on-screen pad, whose buttons the program takes as a
-// gamepad; a finger on the canvas is the mouse (SDL maps it). It keeps the
-// page, the program and its data for playing offline (sw.js) and lets a new
-// build take over between two games. `?frame-log` in the address makes the
-// program log every page it shows to /tmp/frames.log in its own file system
-// (pacing figures).
+// the game has ended, or why it could not start. One tab plays at a time:
+// the player's settings and score log are one folder for the whole site, so
+// a second tab waits until the first has closed or its game is over. On a
+// touch device (a coarse pointer, or the first touch) it shows the on-screen
+// pad, whose buttons the program takes as a gamepad; a finger on the canvas
+// is the mouse (SDL maps it). It keeps the page, the program and its data
+// for playing offline (sw.js) and lets a new build take over between two
+// games. `?frame-log` in the address makes the program log every page it
+// shows to /tmp/frames.log in its own file system (pacing figures).
 (function () {
   'use strict';
 
   var stage = document.getElementById('stage');
   var startButton = document.getElementById('start');
-  var notice = document.getElementById('notice');
   var noticeText = document.getElementById('notice-text');
   var againButton = document.getElementById('again');
+  var playHereButton = document.getElementById('play-here');
+  var reloadButton = document.getElementById('reload');
   var fullButton = document.getElementById('full-screen');
   var pad = document.getElementById('pad');
   var frameLog = new URLSearchParams(location.search).has('frame-log');
+  // The program's parts under the names make_page.py gave them (their
+  // content's hash in each), as the page names them.
+  var PARTS = JSON.parse(document.querySelector('meta[name="valmoren-files"]').content);
+  // The player's files are one folder (IndexedDB) for the whole site: the tab
+  // whose game runs holds this lock, from reading them to the last write.
+  var LOCK = 'valmoren /save';
+  // A "Play again" that let a new build in: the reloaded page plays at once.
+  var PLAY_AFTER_RELOAD = 'valmoren-play-after-reload';
+  var LABELS = { start: 'Click to play', again: 'Play again', playHere: 'Play here' };
   var canvas = null;
-  var running = false;
+  var game = null;        // the running program's module
+  var running = false;    // a game is loading or running in this tab
+  var loading = false;    // ... and has not started yet
+  var waiting = false;    // a start waits for the lock
+  var gameOver = null;    // lets go of the lock once the game is over
   var touch = false;
   var newBuild = null;    // a new build's worker, waiting for the game to end
   var reloadDue = false;  // a new build took over during a game
+  var installing = 0;     // new builds' workers installing
 
   // Keys the game reads, which a page would otherwise scroll or click with.
+  // Tab is not among them: it is the page's, to reach its buttons.
   var GAME_KEYS = ['ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight', 'Space', 'Enter',
-                   'NumpadEnter', 'Escape', 'PageUp', 'PageDown', 'Home', 'End', 'Tab',
-                   'Backspace'];
+                   'NumpadEnter', 'Escape', 'PageUp', 'PageDown', 'Home', 'End', 'Backspace'];
 
   // The canvas holds the game's 640x480 picture; the page scales it as the
   // desktop window does: a whole multiple of the picture in screen pixels,
@@ -53,6 +70,10 @@
     canvas = document.createElement('canvas');
     canvas.id = 'canvas';
     canvas.tabIndex = 0;
+    // The game takes its keys itself; a screen reader names it and passes
+    // the keys on.
+    canvas.setAttribute('role', 'application');
+    canvas.setAttribute('aria-label', 'Valmoren');
     // The mouse belongs to the game over its picture: the right button steers
     // in two levels, and a press must not select or drag anything.
     canvas.addEventListener('contextmenu', function (e) { e.preventDefault(); });
@@ -65,66 +86,168 @@
     return canvas;
   }
 
-  function showNotice(text) {
+  // The notice (a live region, which screen readers read out when it
+  // changes) and at most one of its buttons.
+  function say(text, button) {
     noticeText.textContent = text;
-    notice.hidden = false;
-    againButton.focus();
+    [againButton, playHereButton, reloadButton].forEach(function (b) {
+      b.hidden = b !== button;
+      b.disabled = false;
+    });
+    againButton.textContent = LABELS.again;
+    playHereButton.textContent = LABELS.playHere;
+    if (button) button.focus();
   }
 
-  function ended(status) {
+  function startScreen(text, disabled) {
+    startButton.hidden = false;
+    startButton.textContent = text;
+    startButton.disabled = disabled;
+  }
+
+  // The game is over (ended, stopped, or never started): the canvas goes,
+  // the notice says why, and the lock is given up once the game's last
+  // files have landed in storage.
+  function over(text, button) {
     running = false;
+    loading = false;
     releasePad();
     if (canvas) canvas.remove();
     canvas = null;
     window.valmorenGame = null;
-    showNotice(status === 0 ? 'The game has ended.' : 'The game ended (status ' + status + ').');
+    startButton.hidden = true;
+    say(text, button);
+    var module = game, letGo = gameOver;
+    game = null;
+    gameOver = null;
+    var stored = module && module.valmorenFilesStored ? module.valmorenFilesStored() : Promise.resolve();
+    if (letGo) stored.then(letGo, letGo);
+    showUpdate();
   }
 
-  function start() {
-    // A new build has taken over, or is ready to: the page reloads as it.
+  function failed(why) {
+    over('The game could not be loaded: ' + why, reloadButton);
+  }
+
+  // Another tab plays: this one offers to play here once that game is over.
+  function busy() {
+    startButton.hidden = true;
+    say('Valmoren is already open in another tab.', playHereButton);
+  }
+
+  function runGame() {
+    running = true;
+    loading = true;
+    startScreen('Loading\u2026', true);
+    say('', null);
+    var c = newCanvas();
+    padQueue = [];
+    return new Promise(function (letGo) {
+      gameOver = letGo;
+      Valmoren({
+        canvas: c,
+        valmorenPad: padQueue,
+        locateFile: function (name, prefix) { return PARTS[name] || prefix + name; },
+        print: function (text) { console.log(text); },
+        printErr: function (text) { console.warn(text); },
+        preRun: [function (module) {
+          game = module;
+          if (frameLog) module.ENV.VALMOREN_FRAME_LOG = '/tmp/frames.log';
+        }],
+        onRuntimeInitialized: function () {
+          loading = false;
+          startButton.hidden = true;
+          c.focus();
+        },
+        onExit: function (status) {
+          over(status === 0 ? 'The game has ended.' : 'The game ended (status ' + status + ').', againButton);
+        },
+        onAbort: function (what) {
+          if (loading) failed(String(what));
+          else if (running) over('The game stopped: ' + what, againButton);
+        }
+      }).then(function (module) {
+        window.valmorenGame = running ? module : null;
+      }, function (e) {
+        if (loading) failed(String((e && e.message) || e));
+      });
+    });
+  }
+
+  // A download that fails while the program loads ends in an error thrown
+  // outside the program's own calls.
+  window.addEventListener('error', function (e) {
+    if (loading) failed(String((e.error && e.error.message) || e.message));
+  });
+  window.addEventListener('unhandledrejection', function (e) {
+    if (loading) failed(String((e.reason && e.reason.message) || e.reason));
+  });
+
+  // Lasting storage, so that a browser short of room does not evict the
+  // player's files and the offline copy; asked for at the first start, a
+  // gesture (some browsers ask the player).
+  var lastingAsked = false;
+  function askForLastingStorage() {
+    if (lastingAsked || !navigator.storage || !navigator.storage.persist) return;
+    lastingAsked = true;
+    navigator.storage.persisted().then(function (lasting) {
+      return lasting || navigator.storage.persist();
+    }).catch(function () {});
+  }
+
+  // `patient`: wait for the other tab rather than say that it plays.
+  function start(patient) {
+    if (running || waiting) return;
+    // A new build has taken over, or is ready to: the page reloads as it
+    // and plays.
     if (reloadDue) {
+      playAfterReload();
       location.reload();
       return;
     }
     if (newBuild) {
-      letNewBuildIn();
+      letNewBuildIn(true);
       return;
     }
-    startButton.disabled = true;
-    startButton.textContent = 'Loading\u2026';
-    notice.hidden = true;
-    var c = newCanvas();
-    running = true;
-    padQueue = [];
-    Valmoren({
-      canvas: c,
-      valmorenPad: padQueue,
-      print: function (text) { console.log(text); },
-      printErr: function (text) { console.warn(text); },
-      preRun: [function (module) {
-        if (frameLog) module.ENV.VALMOREN_FRAME_LOG = '/tmp/frames.log';
-      }],
-      onRuntimeInitialized: function () {
-        startButton.hidden = true;
-        c.focus();
-      },
-      onExit: ended,
-      onAbort: function (what) {
-        running = false;
-        releasePad();
-        showNotice('The game stopped: ' + what);
+    askForLastingStorage();
+    if (!navigator.locks) {
+      runGame();
+      return;
+    }
+    waiting = true;
+    if (patient) {
+      say('Valmoren starts here when the other tab is closed or its game is over.', null);
+    } else {
+      startScreen('Loading\u2026', true);
+    }
+    navigator.locks.request(LOCK, patient ? {} : { ifAvailable: true }, function (lock) {
+      waiting = false;
+      if (!lock) {
+        busy();
+        return null;
       }
-    }).then(function (module) {
-      window.valmorenGame = running ? module : null;
+      return runGame();
+    }).catch(function (e) {
+      waiting = false;
+      failed('the browser refused to let this tab play (' + e + ')');
     });
   }
 
-  startButton.addEventListener('click', start);
-  againButton.addEventListener('click', start);
+  startButton.addEventListener('click', function () { start(false); });
+  againButton.addEventListener('click', function () { start(false); });
+  playHereButton.addEventListener('click', function () { start(true); });
+  reloadButton.addEventListener('click', function () { location.reload(); });
 
   window.addEventListener('resize', fitCanvas);
   window.addEventListener('keydown', function (e) {
     if (running && GAME_KEYS.indexOf(e.code) >= 0) e.preventDefault();
+  });
+  // Tab moves the focus between the picture and the page's buttons. The
+  // program's key handler, which would keep it, never sees it.
+  ['keydown', 'keyup', 'keypress'].forEach(function (type) {
+    window.addEventListener(type, function (e) {
+      if (e.key === 'Tab') e.stopImmediatePropagation();
+    }, true);
   });
 
   // Full screen: the stage alone on a desktop; on a touch device the whole
@@ -191,6 +314,8 @@
   pad.addEventListener('pointerdown', function (e) {
     var button = e.target.closest('[data-pad]');
     if (!button) return;
+    // A mouse's other buttons press nothing (and open no menu).
+    if (e.pointerType === 'mouse' && e.button !== 0) return;
     // No focus, no selection, no emulated mouse: the press is the game's.
     e.preventDefault();
     // A touch holds on to the button it began on; let go, so that a finger
@@ -230,21 +355,79 @@
   document.addEventListener('gesturestart', function (e) { e.preventDefault(); });
 
   // Offline: sw.js keeps this build's files. A new build's worker installs
-  // beside the one in use and waits; it takes over when no game is running
-  // (at once on the start screen, otherwise at the next "Play again"), and
-  // the page reloads as the new build.
-  function letNewBuildIn() {
-    if (newBuild) newBuild.postMessage('take-over');
+  // beside the one in use ("Updating..." where a game would start) and
+  // waits; it takes over when no game is running (at once on the start
+  // screen, otherwise at the next "Play again", which then plays the new
+  // build), and the page reloads as the new build.
+  function playAfterReload() {
+    try {
+      sessionStorage.setItem(PLAY_AFTER_RELOAD, '1');
+    } catch (e) {
+      // No session storage: the reloaded page waits for a click.
+    }
+  }
+
+  function letNewBuildIn(play) {
+    if (play) playAfterReload();
+    showUpdate();
+    newBuild.postMessage('take-over');
+  }
+
+  // "Updating..." on the button that would start a game, while a new build
+  // installs or takes over; the button comes back when the install fails.
+  function showUpdate() {
+    if (running || waiting) return;
+    var updating = installing > 0 || (newBuild && startButton.hidden === false);
+    var button = startButton.hidden ? (againButton.hidden ? null : againButton) : startButton;
+    if (!button) return;
+    button.disabled = updating || (button === startButton && typeof Valmoren !== 'function');
+    button.textContent = updating ? 'Updating\u2026' : button === startButton ? LABELS.start : LABELS.again;
   }
 
   function newBuildWaiting(registration) {
-    if (!registration.waiting || !navigator.serviceWorker.controller) return;
-    newBuild = registration.waiting;
-    if (!running && startButton.hidden === false && !startButton.disabled) {
-      startButton.disabled = true;
-      startButton.textContent = 'Updating\u2026';
-      letNewBuildIn();
+    var waitingWorker = registration.waiting;
+    if (!waitingWorker || !navigator.serviceWorker.controller) return;
+    newBuild = waitingWorker;
+    if (!running && !waiting && startButton.hidden === false) letNewBuildIn(false);
+    else showUpdate();
+  }
+
+  // Every worker of the registration is followed, also one the browser found
+  // before this page looked.
+  var followed = [];
+  function followWorker(worker, registration) {
+    if (!worker || followed.indexOf(worker) >= 0) return;
+    followed.push(worker);
+    var counted = worker.state === 'installing' && !!navigator.serviceWorker.controller;
+    if (counted) {
+      installing++;
+      showUpdate();
     }
+    var settled = function () {
+      if (!counted) return;
+      counted = false;
+      installing--;
+      showUpdate();
+    };
+    worker.addEventListener('statechange', function () {
+      if (worker.state === 'installed') {
+        newBuildWaiting(registration);
+        settled();
+      } else if (worker.state !== 'installing') {
+        settled();
+      }
+    });
+  }
+
+  var registrations = [];
+  function followRegistration(registration) {
+    if (!registration || registrations.indexOf(registration) >= 0) return;
+    registrations.push(registration);
+    followWorker(registration.installing, registration);
+    newBuildWaiting(registration);
+    registration.addEventListener('updatefound', function () {
+      followWorker(registration.installing, registration);
+    });
   }
 
   if ('serviceWorker' in navigator && window.isSecureContext) {
@@ -257,19 +440,36 @@
       else if (controlled) location.reload();
       controlled = true;
     });
+    // An update the browser found while the page loaded is followed at once.
+    navigator.serviceWorker.getRegistration().then(followRegistration).catch(function () {});
     window.addEventListener('load', function () {
-      navigator.serviceWorker.register('sw.js').then(function (registration) {
-        newBuildWaiting(registration);
-        registration.addEventListener('updatefound', function () {
-          var installing = registration.installing;
-          if (!installing) return;
-          installing.addEventListener('statechange', function () {
-            if (installing.state === 'installed') newBuildWaiting(registration);
-          });
-        });
-      }).catch(function (e) {
+      navigator.serviceWorker.register('sw.js').then(followRegistration).catch(function (e) {
         console.warn('Valmoren: the page cannot be kept for playing offline: ' + e);
       });
     });
+  }
+
+  // Ready: the start button works from here on (it shows disabled until now).
+  if (typeof Valmoren !== 'function') {
+    failed('its program (' + PARTS['valmoren.js'] + ') did not arrive');
+  } else {
+    startScreen(LABELS.start, false);
+    showUpdate();
+    var playNow = false;
+    try {
+      playNow = sessionStorage.getItem(PLAY_AFTER_RELOAD) === '1';
+      sessionStorage.removeItem(PLAY_AFTER_RELOAD);
+    } catch (e) {
+      playNow = false;
+    }
+    if (playNow) {
+      start(false);
+    } else if (navigator.locks && navigator.locks.query) {
+      // Another tab's game runs: said at once rather than at the click.
+      navigator.locks.query().then(function (state) {
+        var held = (state.held || []).some(function (l) { return l.name === LOCK; });
+        if (held && !running && !waiting && !newBuild) busy();
+      }).catch(function () {});
+    }
   }
 })();

@@ -39,6 +39,8 @@ function(valmoren_web_program target folder)
     "SHELL:-s MODULARIZE=1"
     "SHELL:-s EXPORT_NAME=Valmoren"
     "SHELL:-s ENVIRONMENT=web"
+    # The page forbids evaluating text as code (its Content-Security-Policy).
+    "SHELL:-s DYNAMIC_EXECUTION=0"
     # The page reads the program's files (the frame log) and sets its
     # environment.
     "SHELL:-s EXPORTED_RUNTIME_METHODS=FS,ENV"

@@ -1,30 +1,55 @@
 // browser_test.mjs -- the browser build played in Debian's Chromium (headless,
-// driven over the DevTools protocol by puppeteer-core), as a player would:
+// driven over the DevTools protocol by puppeteer-core), as a player would,
+// from a server that answers index.html with a redirect to its folder (as
+// hosts with "pretty URLs" do):
+//   0. the test server itself: no folder listings, no file reached through a
+//      link out of its folder, gzip refused when the browser says q=0, no
+//      request for another host name;
 //   1. "Click to play": the logo fades in on white, then the menu comes up
-//      (the canvas's pixels read back); keys the game uses do not scroll or
-//      click anything on the page; Down x3 and Enter on Exit end the program
-//      and the page says so; "Play again" starts it afresh;
-//   2. reloaded: Options, Music changed, Save and Exit; reloaded again: the
-//      options screen shows the saved value (kept in the browser's storage);
+//      (the canvas's pixels read back); the page's policy forbids evaluating
+//      text as code; Tab reaches "Full screen" with its focus shown, and
+//      back; keys the game uses do not act on the page; Down x3 and Enter on
+//      Exit end the program and the page says so in its live region, with
+//      "Play again" focused; "Play again" starts it afresh, also in a browser
+//      without IndexedDB; the page has asked for lasting storage;
+//   2. reloaded: Options, Music changed, Save and Exit; a second tab says the
+//      game is open in another tab and plays only once the first is closed,
+//      with the saved value; a start whose reading of the storage fails plays
+//      with the defaults and its save does not overwrite what is stored;
 //   3. Start, Enter through the story slides: level 1 runs, and its frame
 //      intervals are read from the program's own frame log; F12 downloads
 //      the canvas as a 640x480 PNG under a date-and-time name; a gamepad in
 //      the browser's Gamepad API (a stand-in, standard layout) opens the exit
 //      question with B and answers no with X; Chromium reads the web app
-//      manifest without errors, finds its icons and finds nothing in the way
-//      of installing the page; on this desktop the on-screen pad never shows;
+//      manifest (its own id, a maskable icon) without errors, finds its
+//      icons and nothing in the way of installing the page; the Apple web-app
+//      tags are there; on this desktop the on-screen pad never shows;
 //   4. a phone (DevTools' device metrics and touch emulation), in a profile
-//      of its own, with touch alone: the layout sideways and upright
-//      (screenshots of both), full screen, no pinch zoom; the on-screen pad
+//      of its own, with touch alone, its first visit to index.html with the
+//      game's script held back: a tap on "Click to play" as soon as it shows
+//      either starts the game or finds the button disabled; the layout
+//      sideways, upright and at exactly 4:3 (screenshots of the first two):
+//      every control on the screen, none over another, the pad's gaps left
+//      to the picture, its labels at least 3:1 over any picture; full
+//      screen, no pinch zoom, no menu from a right click; the on-screen pad
 //      through the menu and the options (the controls set to the keyboard),
 //      the story, level 1 kept in play with its D-pad, the pause, the exit
 //      question answered no and then yes, and Exit;
-//   5. offline: the server stopped and the network off, the page reloads
-//      from its offline copy and the game reaches the menu; then a rebuilt
-//      page (another build id) at the same address replaces the copy;
+//   5. reloaded from the server, then offline (the server stopped and the
+//      network off): the page reloads from its offline copy and the game
+//      reaches the menu; then rebuilt copies (other program bytes) at the
+//      same address: one served with the old build's .wasm under the new
+//      name is refused whole (the old build plays on, every kept copy whole);
+//      the same build served right is taken at a "Play again", which then
+//      plays it; a third found while the page was away is followed
+//      ("Updating...") and takes over; the build id does not change with
+//      the revision alone;
 //   6. level 5 on the phone held upright (the level program of
-//      tests/xvfb/level_start.cpp under the same page): a tap puts the
-//      crosshair under the finger and hits a target (the score rises).
+//      tests/xvfb/level_start.cpp under the same page), its first start with
+//      the data missing (the page says why and offers Reload): a tap puts
+//      the crosshair under the finger and hits a target (the score rises),
+//      the pad's L charges the shot and R with it lets go, and the won level
+//      writes the score log, which is there after a reload.
 // At every step: no error in the console, no request outside the server. The
 // about line names the versions; the download is under 8 MB as served.
 // It prints the figures (download size, page load to the first logo frame,
@@ -36,7 +61,9 @@
 //          [--screenshot file.png] [--frames N] [--phone-screenshots folder]
 // Exit status: 0 pass, 1 fail, 77 skipped (no Chromium or no web build).
 import { spawn, spawnSync } from 'node:child_process';
+import crypto from 'node:crypto';
 import fs from 'node:fs';
+import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -74,11 +101,18 @@ function args() {
   return out;
 }
 
-// The page server of `make web-serve`, on a port the system picks unless
-// one is given.
-function startServer(webFolder, port = 0) {
+// The site make_page.py makes in a web build folder.
+function siteOf(webFolder) {
+  return path.join(webFolder, 'site');
+}
+
+// The page server of `make web-serve` on a site folder, on a port the system
+// picks unless one is given; `pretty` answers index.html with a redirect to
+// its folder.
+function startServer(site, port = 0, pretty = false) {
   return new Promise((resolve, reject) => {
-    const server = spawn('python3', [path.join(PROJECT, 'tools', 'web', 'serve.py'), webFolder, String(port)], {
+    const server = spawn('python3', [path.join(PROJECT, 'tools', 'web', 'serve.py'), site, String(port),
+                                     ...(pretty ? ['--pretty-urls'] : [])], {
       env: { ...process.env, VALMOREN_WEB_QUIET: '1' },
       stdio: ['ignore', 'pipe', 'inherit'],
     });
@@ -99,13 +133,79 @@ async function stopServer(server) {
   await gone;
 }
 
+// One answer of a server: status, headers and body (a string).
+function httpGet(origin, pathname, headers = {}) {
+  return new Promise((resolve, reject) => {
+    const request = http.get(origin + pathname, { headers }, (response) => {
+      let body = '';
+      response.setEncoding('latin1');
+      response.on('data', (chunk) => { body += chunk; });
+      response.on('end', () => resolve({ status: response.statusCode, headers: response.headers, body }));
+    });
+    request.on('error', reject);
+  });
+}
+
+// What the test server gives that it should not, in a folder of the test's
+// own: a folder listing, a file through a link out of the folder, gzip to a
+// browser that refuses it, anything to a request for another host.
+async function serverProblems() {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'valmoren-served-'));
+  const problems = [];
+  try {
+    fs.writeFileSync(path.join(folder, 'index.html'), '<!DOCTYPE html><title>page</title>');
+    fs.writeFileSync(path.join(folder, 'index.html.gz'), Buffer.from('not a real gzip copy'));
+    fs.mkdirSync(path.join(folder, 'inside'));
+    fs.writeFileSync(path.join(folder, 'inside', 'file.txt'), 'inside');
+    fs.symlinkSync(path.join(PROJECT, 'README.md'), path.join(folder, 'outside.md'));
+    fs.symlinkSync(PROJECT, path.join(folder, 'project'));
+    const { server, origin } = await startServer(folder);
+    try {
+      const port = new URL(origin).port;
+      const listing = await httpGet(origin, '/inside/');
+      if (listing.status !== 404) problems.push(`a folder is listed (status ${listing.status})`);
+      for (const out of ['/outside.md', '/project/README.md']) {
+        const got = await httpGet(origin, out);
+        if (got.status !== 404) problems.push(`${out}, a link out of the folder, is served (status ${got.status})`);
+      }
+      const refused = await httpGet(origin, '/', { 'Accept-Encoding': 'gzip;q=0, identity' });
+      if (refused.status !== 200 || refused.headers['content-encoding']) {
+        problems.push(`"gzip;q=0" is answered with status ${refused.status}, encoding ${refused.headers['content-encoding']}`);
+      }
+      const packed = await httpGet(origin, '/', { 'Accept-Encoding': 'gzip' });
+      if (packed.headers['content-encoding'] !== 'gzip') problems.push('"gzip" does not get the gzip copy');
+      for (const host of [`valmoren.example:${port}`, 'example.com']) {
+        const other = await httpGet(origin, '/', { Host: host });
+        if (other.status < 400) problems.push(`a request for the host ${host} is answered (status ${other.status})`);
+      }
+      const own = await httpGet(origin, '/', { Host: `localhost:${port}` });
+      if (own.status !== 200) problems.push(`a request for localhost is refused (status ${own.status})`);
+    } finally {
+      await stopServer(server);
+    }
+  } finally {
+    fs.rmSync(folder, { recursive: true, force: true });
+  }
+  return problems.map((p) => `the test server: ${p}`);
+}
+
+// The program's parts as the site names them (name.<hash>.ext).
+const PROGRAM_PART = /\/valmoren\.[0-9a-f]{16}\.(js|wasm|data)$/;
+
 class Session {
   constructor(browser, page, origin) {
     this.browser = browser;
-    this.page = page;
     this.origin = origin;
     this.problems = [];      // console errors, page errors, stray or failed requests
-    this.downloads = {};     // bytes on the wire of each program file
+    this.downloads = {};     // bytes on the wire of each program file, by its kind (js, wasm, data)
+    this.attach(page);
+  }
+
+  // Follows a page (the session's pages share their problems) and makes it
+  // the one the session plays on.
+  attach(page) {
+    const origin = this.origin;
+    this.page = page;
     page.on('console', (m) => {
       if (m.type() === 'error') this.problems.push(`console error: ${m.text()}`);
     });
@@ -118,24 +218,34 @@ class Session {
     });
     page.on('requestfailed', (r) => this.problems.push(`request failed: ${r.url()} ${r.failure()?.errorText}`));
     page.on('requestfinished', (r) => {
-      const name = new URL(r.url()).pathname.slice(1);
+      const part = new URL(r.url()).pathname.match(PROGRAM_PART);
       const length = Number(r.response()?.headers()['content-length']);
-      if (['valmoren.js', 'valmoren.wasm', 'valmoren.data'].includes(name) && length > 0) {
-        this.downloads[name] = length;
-      }
+      if (part && length > 0) this.downloads[part[1]] = length;
     });
   }
 
-  // Loads the page with the frame log on and clicks "Click to play".
-  // Returns the page's clock (ms since the load began) at the click.
-  async startGame(reload) {
-    if (reload) await this.page.reload({ waitUntil: 'load' });
-    else await this.page.goto(`${this.origin}/?frame-log`, { waitUntil: 'load' });
-    await this.page.waitForSelector('#start:not([disabled])', { visible: true });
+  // Loads the page with the frame log on (or reloads it, or neither) and
+  // starts the game with "Click to play", clicked or tapped. Returns the
+  // page's clock (ms since the load began) at the start.
+  async startGame(how = 'goto', touch = false) {
+    if (how === 'reload') await this.page.reload({ waitUntil: 'load' });
+    else if (how === 'goto') await this.page.goto(`${this.origin}/?frame-log`, { waitUntil: 'load' });
+    await this.page.waitForSelector('#start:not([disabled])', { visible: true, timeout: 30000 });
     const clicked = await this.page.evaluate(() => performance.now());
-    await this.page.click('#start');
-    await this.page.waitForFunction(() => window.valmorenGame, { timeout: 30000 });
+    if (touch) await this.tap('#start');
+    else await this.page.click('#start');
+    await this.gameUp();
     return clicked;
+  }
+
+  async gameUp(seconds = 30) {
+    await this.page.waitForFunction(() => window.valmorenGame, { timeout: seconds * 1000 });
+  }
+
+  // Problems of the session from here on that `expected` takes for the
+  // step's own doing are dropped.
+  expect(since, expected) {
+    this.problems = this.problems.filter((p, i) => i < since || !expected.test(p));
   }
 
   // The canvas's picture brought back to the game's 640x480 pixels.
@@ -259,12 +369,49 @@ class Session {
     }, name);
   }
 
+  // The notice's text, or null when it says nothing.
   async notice() {
-    return this.page.evaluate(() => {
-      const n = document.getElementById('notice');
-      return n.hidden ? null : document.getElementById('notice-text').textContent;
-    });
+    return this.page.evaluate(() => document.getElementById('notice-text').textContent || null);
   }
+
+  async waitNotice(text, seconds = 10) {
+    await this.page.waitForFunction((t) => document.getElementById('notice-text').textContent === t,
+                                    { timeout: seconds * 1000 }, text).catch(() => {});
+    return this.notice();
+  }
+}
+
+// Taps "Click to play" (on the page as it is, or reloaded) and looks for
+// `check` (the logo, by default) on the canvas: what is wrong, or null.
+async function playProblem(s, pictures, how = 'none', check = null, seconds = 20) {
+  try {
+    await s.startGame(how, true);
+  } catch (e) {
+    return `the game did not start (${e.message.split('\n')[0]}; the page says ${JSON.stringify(await s.notice())})`;
+  }
+  return s.poll(check || ((shot) => logoProblem(shot, pictures.logo3)), seconds);
+}
+
+// Runs `body` with the page's requests going to `answer`, which takes the
+// requests it answers or holds itself (true) and leaves the rest to go on.
+async function withRequests(page, answer, body) {
+  const handle = (r) => {
+    if (!answer(r)) r.continue().catch(() => {});
+  };
+  await page.setRequestInterception(true);
+  page.on('request', handle);
+  try {
+    return await body();
+  } finally {
+    page.off('request', handle);
+    await page.setRequestInterception(false);
+  }
+}
+
+// A request for one of the program's parts (js, wasm or data).
+function programPart(r, kind) {
+  const part = new URL(r.url()).pathname.match(PROGRAM_PART);
+  return !!part && part[1] === kind;
 }
 
 // The first present of the logo screen where the logo shows at the centre.
@@ -290,6 +437,7 @@ function levelGaps(entries, count) {
 const MUSIC_VALUE = { x: 336, y: 304, w: 40, h: 16 };  // the options screen's Music value
 const EXIT_ROW = 400;
 
+// From the menu: Options; the Music value's pixels, or null (a failure said).
 async function openOptions(s, pictures, failures, when) {
   const menu = await s.poll((shot) => menuProblem(shot, pictures), 25);
   if (menu) {
@@ -308,11 +456,94 @@ async function openOptions(s, pictures, failures, when) {
   return regionOf(await s.shot(), MUSIC_VALUE);
 }
 
+// From the options screen: Save and Exit, back at the menu; from the menu:
+// Exit, the page's notice.
+async function saveOptions(s, pictures, failures, when) {
+  for (let i = 0; i < 3; i++) await s.press('ArrowDown');
+  await s.press('Enter');
+  const problem = await s.poll((shot) => menuProblem(shot, pictures), 10);
+  if (problem) failures.push(`${when}: after Save and Exit: ${problem}`);
+  return !problem;
+}
+
+async function exitGame(s) {
+  for (let i = 0; i < 3; i++) await s.press('ArrowDown');
+  await s.press('Enter');
+  return s.waitNotice('The game has ended.');
+}
+
+// The page's Content-Security-Policy: scripts from the page's own origin
+// and WebAssembly only; neither a script written into the page nor a text
+// given as code runs (the browser reports both as violations).
+async function policyProblems(s) {
+  const since = s.problems.length;
+  const found = await s.page.evaluate(async () => {
+    const meta = document.querySelector('meta[http-equiv="Content-Security-Policy"]');
+    const refused = [];
+    const seen = (e) => refused.push(e.violatedDirective);
+    document.addEventListener('securitypolicyviolation', seen);
+    const written = document.createElement('script');
+    written.textContent = 'window.valmorenWritten = true;';
+    document.head.appendChild(written);
+    written.remove();
+    try {
+      setTimeout('window.valmorenEvaluated = true;', 0);
+    } catch (e) {
+      // Refused at once.
+    }
+    await new Promise((resolve) => setTimeout(resolve, 300));
+    document.removeEventListener('securitypolicyviolation', seen);
+    return { policy: meta ? meta.content : '', ran: [window.valmorenWritten, window.valmorenEvaluated], refused };
+  });
+  s.expect(since, /Content Security Policy|Refused to|unsafe-eval|unsafe-inline/);
+  const script = (found.policy.match(/(?:^|;)\s*script-src\s+([^;]*)/) || [])[1];
+  const problems = [];
+  if (!script || script.trim().split(/\s+/).sort().join(' ') !== "'self' 'wasm-unsafe-eval'") {
+    problems.push(`the page's script policy is ${JSON.stringify(script || found.policy || 'none')}`);
+  }
+  if (!/(?:^|;)\s*default-src\s+'self'\s*(;|$)/.test(found.policy)) problems.push('the page allows other origins by default');
+  if (found.ran[0] || found.ran[1] || found.refused.length < 2) {
+    problems.push(`a script written into the page ${found.ran[0] ? 'ran' : 'did not run'}, a text given as code ` +
+                  `${found.ran[1] ? 'ran' : 'did not run'} (violations seen: ${found.refused.join(', ') || 'none'})`);
+  }
+  return problems;
+}
+
+// Tab from the game's picture reaches "Full screen", whose focus shows, and
+// Shift+Tab comes back to the picture.
+async function tabProblem(s) {
+  const focus = () => s.page.evaluate(() => {
+    const e = document.activeElement;
+    const style = getComputedStyle(e);
+    return { id: e.id, shown: style.outlineStyle !== 'none' && parseFloat(style.outlineWidth) >= 2 };
+  });
+  await s.press('Tab');
+  const there = await focus();
+  await s.page.keyboard.down('Shift');
+  await s.press('Tab');
+  await s.page.keyboard.up('Shift');
+  const back = await focus();
+  if (there.id !== 'full-screen') return `Tab from the game leads to "${there.id}", not "Full screen"`;
+  if (!there.shown) return 'the focus on "Full screen" does not show';
+  if (back.id !== 'canvas') return `Shift+Tab from "Full screen" leads to "${back.id}", not the game`;
+  return null;
+}
+
+// The page's notice is a live region, there before the end of the game, so
+// that a screen reader says what the page says.
+async function liveRegion(s) {
+  return s.page.evaluate(() => {
+    const text = document.getElementById('notice-text');
+    const live = text.closest('[aria-live]:not([aria-live="off"]), [role="status"], [role="alert"]');
+    return !!live && live.checkVisibility();
+  });
+}
+
 async function run(s, pictures, opts, figures) {
   const failures = [];
 
   // 1. The logo on white, then the menu; Exit ends the program.
-  const clicked = await s.startGame(false);
+  const clicked = await s.startGame();
   // The about line names what the program was built with, as make_page.py found it.
   const about = await s.page.evaluate(() => document.getElementById('about').textContent);
   const named = ['Valmoren ', 'emscripten ', 'SDL2 ', 'libogg ', 'libvorbis '].every((n) => about.includes(n));
@@ -345,6 +576,15 @@ async function run(s, pictures, opts, figures) {
     return failures;
   }
   if (opts.screenshot) await s.page.screenshot({ path: opts.screenshot });
+  failures.push(...await policyProblems(s));
+  const name = await s.page.evaluate(() => {
+    const c = document.getElementById('canvas');
+    return c.getAttribute('aria-label') || c.getAttribute('aria-labelledby') || c.title || '';
+  });
+  const node = await s.page.accessibility.snapshot({ root: await s.page.$('#canvas'), interestingOnly: false });
+  if (!name || !node || !node.name) failures.push(`the game's canvas has no accessible name (${JSON.stringify(node)})`);
+  problem = await tabProblem(s);
+  if (problem) failures.push(problem);
 
   // The page keeps the game's keys to the game.
   await s.page.evaluate(() => {
@@ -355,26 +595,32 @@ async function run(s, pictures, opts, figures) {
   problem = await s.poll((shot) => menuProblem(shot, pictures, EXIT_ROW), 5);
   if (problem) failures.push(`after Down three times: ${problem}`);
   await s.press('Space');
-  const keys = await s.page.evaluate(() => ({ seen: window.valmorenKeysSeen, top: document.scrollingElement.scrollTop }));
-  const loose = keys.seen.filter(([, prevented]) => !prevented).map(([code]) => code);
-  if (keys.seen.length < 4 || loose.length > 0) failures.push(`keys the page acted on: ${loose.join(', ') || 'none seen'}`);
-  if (keys.top !== 0) failures.push(`the page scrolled to ${keys.top}`);
+  const keys = await s.page.evaluate(() => window.valmorenKeysSeen);
+  const loose = keys.filter(([, prevented]) => !prevented).map(([code]) => code);
+  if (keys.length < 4 || loose.length > 0) failures.push(`keys the page acted on: ${loose.join(', ') || 'none seen'}`);
+  const live = await liveRegion(s);
   await s.press('Enter');
-  await s.page.waitForFunction(() => !document.getElementById('notice').hidden, { timeout: 10000 }).catch(() => {});
-  const ended = await s.notice();
+  const ended = await s.waitNotice('The game has ended.');
   if (ended !== 'The game has ended.') failures.push(`after Exit the page says ${JSON.stringify(ended)}`);
-  const again = await s.page.evaluate(() => !document.getElementById('again').hidden && !document.getElementById('canvas'));
+  if (!live) failures.push('the page\'s notice is not a live region that a screen reader follows');
+  const again = await s.page.evaluate(() => {
+    const b = document.getElementById('again');
+    return b.checkVisibility() && document.activeElement === b && !document.getElementById('canvas');
+  });
   if (!again) {
-    failures.push('after Exit the page does not offer to play again');
+    failures.push('after Exit the page does not offer to play again (a shown, focused "Play again")');
   } else {
-    // Playing again starts a fresh program on a fresh canvas.
+    // Playing again starts a fresh program on a fresh canvas, also in a
+    // browser without IndexedDB, which forgets the player's files.
+    await s.page.evaluate(() => Object.defineProperty(window, 'indexedDB', { value: undefined, configurable: true }));
     await s.page.click('#again');
     problem = await s.poll((shot) => logoProblem(shot, pictures.logo3), 15);
-    if (problem) failures.push(`after "Play again": ${problem}`);
+    if (problem) failures.push(`after "Play again" without IndexedDB: ${problem} (the page says ${JSON.stringify(await s.notice())})`);
   }
+  if (!(await s.page.evaluate(() => window.valmorenLastingAsked))) failures.push('the page did not ask for lasting storage');
 
-  // 2. Settings kept across reloads.
-  await s.startGame(true);
+  // 2. Settings kept across reloads and tabs.
+  await s.startGame('reload');
   const before = await openOptions(s, pictures, failures, 'first visit');
   if (!before) return failures;
   await s.press('Enter');  // Music: ON becomes OFF
@@ -384,28 +630,66 @@ async function run(s, pictures, opts, figures) {
     failures.push('Enter on the Music row did not change the value shown');
     return failures;
   }
-  for (let i = 0; i < 3; i++) await s.press('ArrowDown');
-  await s.press('Enter');  // Save and Exit
-  problem = await s.poll((shot) => menuProblem(shot, pictures), 10);
-  if (problem) failures.push(`after Save and Exit: ${problem}`);
+  if (!(await saveOptions(s, pictures, failures, 'the first visit'))) return failures;
   await sleep(500);
-  await s.startGame(true);
-  const kept = await openOptions(s, pictures, failures, 'after the reload');
+  // A second tab while the first one's game runs: it says so, and plays
+  // only once the first is closed, with the settings the first one saved.
+  const first = s.page;
+  const second = await s.browser.newPage();
+  await second.evaluateOnNewDocument(pageStandIns);
+  await second.setViewport(VIEWPORT);
+  s.attach(second);
+  await second.goto(`${s.origin}/?frame-log`, { waitUntil: 'load' });
+  const busy = await s.waitNotice('Valmoren is already open in another tab.');
+  const offer = await second.evaluate(() => document.getElementById('play-here').checkVisibility() &&
+                                             !document.getElementById('start').checkVisibility());
+  if (busy !== 'Valmoren is already open in another tab.' || !offer) {
+    failures.push(`a second tab says ${JSON.stringify(busy)}${offer ? '' : ', without a "Play here" in place of "Click to play"'}`);
+  } else {
+    await second.click('#play-here');
+    await sleep(2000);
+    if (await second.evaluate(() => !!document.getElementById('canvas'))) failures.push('"Play here" played while the first tab\'s game ran');
+  }
+  await first.close();
+  await second.bringToFront();
+  try {
+    await s.gameUp();
+  } catch (e) {
+    return [...failures, `with the first tab closed the second one does not play (${JSON.stringify(await s.notice())})`];
+  }
+  const kept = await openOptions(s, pictures, failures, 'in the second tab');
   if (!kept) return failures;
-  if (!sameRegion(kept, changed)) failures.push('after a reload the options screen does not show the saved Music value');
+  if (!sameRegion(kept, changed)) failures.push('in the second tab the options screen does not show the saved Music value');
+
+  // A start whose reading of the stored files fails plays on with the
+  // defaults, and its save leaves what is stored alone.
+  if (!(await saveOptions(s, pictures, failures, 'the second tab'))) return failures;
+  if ((await exitGame(s)) !== 'The game has ended.') return [...failures, 'Exit in the second tab did not end the game'];
+  await second.evaluate(() => {
+    const open = IDBFactory.prototype.open;
+    let failing = 1;
+    IDBFactory.prototype.open = function (...args) {
+      if (failing-- > 0) throw new DOMException('the test fails this read', 'UnknownError');
+      return open.apply(this, args);
+    };
+  });
+  await second.click('#again');
+  const unread = await openOptions(s, pictures, failures, 'after a failed read');
+  if (!unread) return failures;
+  if (!sameRegion(unread, before)) failures.push('after a failed read the options screen does not show the default Music value');
+  if (!(await saveOptions(s, pictures, failures, 'after a failed read'))) return failures;
+  await sleep(800);
+  await s.startGame('reload');
+  const stored = await openOptions(s, pictures, failures, 'after a failed read and a reload');
+  if (!stored) return failures;
+  if (!sameRegion(stored, changed)) failures.push('a save after a failed read overwrote the stored settings');
   // Music back on for the level (Save and Exit again).
   await s.press('Enter');
   await sleep(300);
   if (!sameRegion(regionOf(await s.shot(), MUSIC_VALUE), before)) failures.push('Enter on the Music row did not bring the first value back');
-  for (let i = 0; i < 3; i++) await s.press('ArrowDown');
-  await s.press('Enter');
+  if (!(await saveOptions(s, pictures, failures, 'saving again'))) return failures;
 
   // 3. Level 1, its frame intervals.
-  problem = await s.poll((shot) => menuProblem(shot, pictures), 10);
-  if (problem) {
-    failures.push(`after saving again: ${problem}`);
-    return failures;
-  }
   await s.press('Enter');  // Start
   for (let slide = 0; slide < 2; slide++) {
     if (!(await s.waitStill())) failures.push(`story slide ${slide + 1} did not wait for a key`);
@@ -464,7 +748,7 @@ async function screenshotProblem(s) {
 // A phone in CSS pixels, held sideways; upright it is the other way round.
 // Twice as many screen pixels, as on most phones.
 const PHONE = { width: 844, height: 390, scale: 2 };
-const PAD_LABELS = ['Up', 'Down', 'Left', 'Right', 'Enter', 'Esc', 'Pause', 'Yes', 'No'];
+const PAD_LABELS = ['Up', 'Down', 'Left', 'Right', 'Enter', 'Esc', 'Pause', 'Yes', 'No', 'Left mouse button', 'Right mouse button'];
 const CONTROLS_VALUE = { x: 336, y: 352, w: 64, h: 16 };  // the options screen's Controls value
 const BALL_SIZE = 16;
 
@@ -473,12 +757,16 @@ function padButton(label) {
 }
 
 // The phone's screen through the DevTools protocol: its size and pixel
-// ratio, sideways or upright, and touch in place of the mouse.
-async function phoneScreen(cdp, upright) {
+// ratio, sideways or upright, and touch in place of the mouse; 'tablet' is
+// a tablet held sideways, exactly 4:3.
+const TABLET = { width: 1024, height: 768, scale: 2 };
+async function phoneScreen(cdp, held) {
+  const upright = held === true || held === 'upright';
+  const screen = held === 'tablet' ? TABLET : PHONE;
   await cdp.send('Emulation.setDeviceMetricsOverride', {
-    width: upright ? PHONE.height : PHONE.width,
-    height: upright ? PHONE.width : PHONE.height,
-    deviceScaleFactor: PHONE.scale,
+    width: upright ? screen.height : screen.width,
+    height: upright ? screen.width : screen.height,
+    deviceScaleFactor: screen.scale,
     mobile: true,
     screenOrientation: upright ? { type: 'portraitPrimary', angle: 0 } : { type: 'landscapePrimary', angle: 90 },
   });
@@ -488,41 +776,105 @@ async function phoneScreen(cdp, upright) {
 
 // What is wrong with the page's layout on the phone, or null: the canvas as
 // large as the screen allows (the page's own rule allows a whole multiple
-// down to nine tenths of it); sideways the pad beside it, upright the canvas
-// at the top and the pad under it; every control a button named for the
-// screen reader, thumb-sized, see-through, on the screen; nothing over the
-// canvas's top line (the status); no scrolling.
-async function layoutProblem(s, upright) {
+// down to nine tenths of it); sideways the pad beside it (on a 4:3 tablet,
+// where there is no margin, over its lower corners), upright the canvas at
+// the top and the pad under it; every control a button named for the
+// screen reader, thumb-sized, see-through, on the screen, none over another;
+// nothing over the canvas's top line (the status); everything on the page
+// inside the screen; the pad's gaps and empty cells take no touch (the
+// picture under them does).
+async function layoutProblem(s, held) {
+  const upright = held === 'upright';
   const l = await s.page.evaluate((labels) => {
     const box = (e) => { const r = e.getBoundingClientRect(); return { x: r.left, y: r.top, w: r.width, h: r.height }; };
     const c = document.getElementById('canvas');
     const buttons = labels.map((label) => {
       const b = document.querySelector(`#pad button[aria-label="${label}"]`);
-      return b && { label, ...box(b), opacity: Number(getComputedStyle(b).opacity), visible: b.checkVisibility() };
+      const face = b && getComputedStyle(b).backgroundColor.match(/[\d.]+/g).map(Number);
+      return b && { label, ...box(b), faceAlpha: face.length > 3 ? face[3] : 1, visible: b.checkVisibility() };
     });
     const full = document.getElementById('full-screen');
+    // Everything shown, by its box, and what a finger in a cluster's gaps
+    // and empty cells lands on.
+    const outside = Array.from(document.body.querySelectorAll('*')).filter((e) => e.checkVisibility()).map((e) => {
+      const r = e.getBoundingClientRect();
+      return r.width > 0 && (r.left < -1 || r.top < -1 || r.right > innerWidth + 1 || r.bottom > innerHeight + 1)
+        ? `${e.tagName.toLowerCase()}${e.id ? '#' + e.id : ''}` : null;
+    }).filter((e) => e);
+    const caught = [];
+    for (const cluster of document.querySelectorAll('#pad-move, #pad-act')) {
+      const r = cluster.getBoundingClientRect();
+      const keys = Array.from(cluster.querySelectorAll('button')).map((b) => b.getBoundingClientRect());
+      for (let y = r.top + 1; y < r.bottom - 1; y += 3) {
+        for (let x = r.left + 1; x < r.right - 1; x += 3) {
+          if (keys.some((k) => x >= k.left - 1 && x <= k.right + 1 && y >= k.top - 1 && y <= k.bottom + 1)) continue;
+          const under = document.elementFromPoint(x, y);
+          if (under && under.closest('#pad')) caught.push(`${Math.round(x)},${Math.round(y)}`);
+        }
+      }
+    }
     return { canvas: c && box(c), buttons, full: full && !full.hidden ? box(full) : null,
-             w: innerWidth, h: innerHeight,
-             scrollW: document.scrollingElement.scrollWidth, scrollH: document.scrollingElement.scrollHeight };
+             w: innerWidth, h: innerHeight, outside, caught };
   }, PAD_LABELS);
   if (!l.canvas) return 'no canvas';
   const best = Math.min(l.w, l.h * 4 / 3);
   if (l.canvas.w < 0.9 * best - 1) return `the canvas shows ${l.canvas.w.toFixed(0)} wide where ${best.toFixed(0)} fits`;
-  if (l.scrollW > l.w || l.scrollH > l.h) return `the page scrolls (${l.scrollW}x${l.scrollH} in ${l.w}x${l.h})`;
+  if (l.outside.length) return `off the screen: ${l.outside.join(', ')}`;
   const statusLine = { x: l.canvas.x, y: l.canvas.y, w: l.canvas.w, h: l.canvas.h * 16 / 480 };
   const meets = (a, b) => a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
   if (upright && l.canvas.y > 1) return `upright, the canvas starts ${l.canvas.y} pixels down`;
   for (const b of l.buttons) {
     if (!b || !b.visible) return `no ${b ? b.label : 'such'} button shows`;
     if (b.w < 48 || b.h < 48) return `the ${b.label} button is ${b.w}x${b.h}, under 48x48`;
-    if (!(b.opacity < 1)) return `the ${b.label} button is not see-through`;
-    if (b.x < 0 || b.y < 0 || b.x + b.w > l.w || b.y + b.h > l.h) return `the ${b.label} button is off the screen`;
+    if (!(b.faceAlpha < 1)) return `the ${b.label} button is not see-through`;
     if (meets(b, statusLine)) return `the ${b.label} button covers the status line`;
-    if (meets(b, l.canvas)) return `the ${b.label} button is over the canvas, not ${upright ? 'under' : 'beside'} it`;
+    if (held !== 'tablet' && meets(b, l.canvas)) return `the ${b.label} button is over the canvas, not ${upright ? 'under' : 'beside'} it`;
   }
   if (!l.full) return 'no full-screen button';
   if (l.full.h < 48 || meets(l.full, statusLine)) return 'the full-screen button is not thumb-sized beside the status line';
+  const controls = [...l.buttons, { label: 'Full screen', ...l.full }];
+  for (let i = 0; i < controls.length; i++) {
+    for (let j = i + 1; j < controls.length; j++) {
+      if (meets(controls[i], controls[j])) return `the ${controls[i].label} and ${controls[j].label} buttons overlap`;
+    }
+  }
+  if (l.caught.length) return `the pad takes touches outside its buttons (at ${l.caught.slice(0, 3).join('; ')}...)`;
   return null;
+}
+
+// The pad's labels over any picture: each button's label against its face,
+// composited over white and over black, resting and held, at least 3:1
+// (non-text contrast).
+async function contrastProblem(s) {
+  const worst = await s.page.evaluate(() => {
+    const rgba = (text) => { const v = text.match(/[\d.]+/g).map(Number); return [v[0], v[1], v[2], v.length > 3 ? v[3] : 1]; };
+    const over = (top, under) => top.slice(0, 3).map((c, i) => c * top[3] + under[i] * (1 - top[3]));
+    const luminance = (rgb) => {
+      const [r, g, b] = rgb.map((c) => { c /= 255; return c <= 0.04045 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4; });
+      return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+    };
+    let least = { ratio: Infinity };
+    for (const b of document.querySelectorAll('#pad button')) {
+      for (const held of [false, true]) {
+        const was = b.classList.contains('held');
+        b.classList.toggle('held', held);
+        const style = getComputedStyle(b);
+        const opacity = Number(style.opacity);
+        const label = rgba(style.color), face = rgba(style.backgroundColor);
+        b.classList.toggle('held', was);
+        for (const picture of [[255, 255, 255], [0, 0, 0]]) {
+          const faceShown = over([...over(face, picture), opacity], picture);
+          const labelShown = over([...over(label, over(face, picture)), opacity], picture);
+          const [a, c] = [luminance(faceShown), luminance(labelShown)];
+          const ratio = (Math.max(a, c) + 0.05) / (Math.min(a, c) + 0.05);
+          if (ratio < least.ratio) least = { ratio, label: b.getAttribute('aria-label'), held, picture: picture[0] ? 'white' : 'black' };
+        }
+      }
+    }
+    return least;
+  });
+  return worst.ratio >= 3 ? null
+    : `the pad's ${worst.label} label${worst.held ? ' (held)' : ''} over ${worst.picture} has a contrast of ${worst.ratio.toFixed(2)}:1, under 3:1`;
 }
 
 // The page as a player sees it, for the record and for looking at.
@@ -632,8 +984,29 @@ async function levelGoesOn(s, since, seconds = 5) {
   return false;
 }
 
-// The phone, with touch alone: "Click to play" tapped; the layout sideways
-// and upright (screenshots of both); a pinch does not zoom; the pad through
+// The phone's first visit, by index.html, with the game's script held back
+// as on a slow network: a tap on "Click to play" the moment it shows either
+// starts the game or finds the button disabled (and a tap once it is
+// enabled starts it).
+async function firstTapProblems(s) {
+  const failures = [];
+  const held = (r) => programPart(r, 'js') && !!setTimeout(() => r.continue().catch(() => {}), 2500);
+  await withRequests(s.page, held, async () => {
+    const loading = s.page.goto(`${s.origin}/index.html?frame-log`, { waitUntil: 'load' });
+    loading.catch(() => {});
+    await s.page.waitForSelector('#start', { visible: true, timeout: 20000 });
+    const enabled = await s.page.evaluate(() => !document.getElementById('start').disabled);
+    await s.tap('#start', 50);
+    await loading;
+    if (enabled) await s.gameUp(15).catch(() => failures.push('a tap on "Click to play" as soon as it showed (enabled) did nothing'));
+    else await s.startGame('none', true);
+  });
+  if (new URL(s.page.url()).pathname !== '/') failures.push(`index.html was not redirected to its folder: ${s.page.url()}`);
+  return failures;
+}
+
+// The phone, with touch alone: "Click to play" tapped; the layout sideways,
+// upright and at 4:3 (screenshots of the first two); a pinch does not zoom; the pad through
 // the menu to Options, the controls changed to the keyboard and saved, back,
 // Start, the story; level 1 played with the pad's D-pad (the ball kept in
 // play, the planes moving), its frame intervals with touch on; the exit
@@ -641,23 +1014,21 @@ async function levelGoesOn(s, since, seconds = 5) {
 async function phoneRun(s, cdp, pictures, opts, figures) {
   const failures = [];
   await phoneScreen(cdp, false);
-  await s.page.goto(`${s.origin}/?frame-log`, { waitUntil: 'load' });
-  await s.page.waitForSelector('#start:not([disabled])', { visible: true });
+  failures.push(...await firstTapProblems(s));
   if (!(await s.page.evaluate(() => !document.getElementById('pad').hidden))) {
     failures.push('on the phone the pad does not show before the first touch');
   }
-  await s.tap('#start');
-  await s.page.waitForFunction(() => window.valmorenGame, { timeout: 30000 });
   let problem = await s.poll((shot) => menuProblem(shot, pictures), 30);
   if (problem) return [...failures, `phone: menu: ${problem}`];
 
-  problem = await layoutProblem(s, false);
-  if (problem) failures.push(`phone held sideways: ${problem}`);
-  await pageScreenshot(cdp, opts.phoneShots.sideways, failures);
-  await phoneScreen(cdp, true);
-  problem = await layoutProblem(s, true);
-  if (problem) failures.push(`phone held upright: ${problem}`);
-  await pageScreenshot(cdp, opts.phoneShots.upright, failures);
+  for (const held of ['sideways', 'upright', 'tablet']) {
+    await phoneScreen(cdp, held);
+    problem = await layoutProblem(s, held);
+    if (problem) failures.push(`${held === 'tablet' ? 'a tablet held sideways (4:3)' : `phone held ${held}`}: ${problem}`);
+    if (opts.phoneShots[held]) await pageScreenshot(cdp, opts.phoneShots[held], failures);
+  }
+  problem = await contrastProblem(s);
+  if (problem) failures.push(problem);
   await phoneScreen(cdp, false);
   // Full screen takes the whole page, the pad with it, and gives it back.
   await s.tap('#full-screen');
@@ -672,11 +1043,17 @@ async function phoneRun(s, cdp, pictures, opts, figures) {
   const zoom = await s.page.evaluate(() => window.visualViewport.scale);
   if (zoom !== 1) failures.push(`a pinch zoomed the page to ${zoom}`);
 
-  // A press held on the pad must not select text or open a menu.
+  // A press held on the pad must not select text or open a menu: no menu
+  // from a right click on a pad button (No, which the menu ignores) or on
+  // the picture either.
   await s.page.evaluate(() => {
     window.valmorenMenus = [];
     window.addEventListener('contextmenu', (e) => window.valmorenMenus.push(e.defaultPrevented));
   });
+  for (const target of [padButton('No'), '#canvas']) {
+    const at = await s.middleOf(target);
+    await s.page.mouse.click(at.x, at.y, { button: 'right' });
+  }
 
   // Options: Controls from the mouse to the keyboard, Save and Exit.
   await s.tapPad('Down');
@@ -720,9 +1097,12 @@ async function phoneRun(s, cdp, pictures, opts, figures) {
     failures.push(`the on-screen D-pad did not keep the ball in play (${play.returns} returns, ${play.misses} lost)`);
   }
   if (!(play.high - play.low >= 60)) failures.push(`the planes hardly moved (${play.low} to ${play.high})`);
-  const menus = await s.page.evaluate(() => ({ opened: window.valmorenMenus.filter((p) => !p).length,
+  const menus = await s.page.evaluate(() => ({ asked: window.valmorenMenus.length,
+                                              opened: window.valmorenMenus.filter((p) => !p).length,
                                               selected: String(window.getSelection()) }));
-  if (menus.opened || menus.selected) failures.push(`holding the pad opened ${menus.opened} menus, selected "${menus.selected}"`);
+  if (menus.asked < 2 || menus.opened || menus.selected) {
+    failures.push(`of ${menus.asked} menus asked for (two right clicks) ${menus.opened} opened; "${menus.selected}" selected`);
+  }
 
   // The pause: the game stops showing pages until Enter (Space) goes on.
   await s.tapPad('Pause');
@@ -745,40 +1125,168 @@ async function phoneRun(s, cdp, pictures, opts, figures) {
   problem = await s.poll((shot) => menuProblem(shot, pictures), 10);
   if (problem) return [...failures, `the pad's Yes at the exit question did not lead to the menu: ${problem}`];
   for (const label of ['Down', 'Down', 'Down', 'Enter']) await s.tapPad(label);
-  await s.page.waitForFunction(() => !document.getElementById('notice').hidden, { timeout: 10000 }).catch(() => {});
-  const ended = await s.notice();
+  const ended = await s.waitNotice('The game has ended.');
   if (ended !== 'The game has ended.') failures.push(`after Exit on the pad the page says ${JSON.stringify(ended)}`);
   return failures;
 }
 
-// The page's build id and what the offline worker keeps.
+// The page's build id, what the offline worker keeps, and its registration's
+// new workers; null while the page is between two documents.
 async function offlineState(s) {
-  return s.page.evaluate(async () => ({
-    build: document.querySelector('meta[name="valmoren-build"]').content,
-    controlled: !!navigator.serviceWorker.controller,
-    caches: await caches.keys(),
-  }));
+  return s.page.evaluate(async () => {
+    const registration = await navigator.serviceWorker.getRegistration();
+    const start = document.getElementById('start');
+    return {
+      build: document.querySelector('meta[name="valmoren-build"]').content,
+      controlled: !!navigator.serviceWorker.controller,
+      caches: await caches.keys(),
+      installing: !!(registration && registration.installing),
+      waiting: !!(registration && registration.waiting),
+      start: start.checkVisibility() ? `${start.textContent}${start.disabled ? ' (disabled)' : ''}` : null,
+      playing: !!window.valmorenGame,
+    };
+  }).catch(() => null);
 }
 
-// Offline: the phone page, visited once, reloads with the server stopped and
-// the network off, and the game starts and reaches the menu. Then the same
-// address serves a rebuilt page (another build id): a reload leads to it,
-// its worker's cache replaces the old one, and the game starts from it.
-async function offlineRun(s, servers, webFolder, pictures, figures) {
+// Looks at the state until `done` takes it (or the time runs out); the last
+// state seen.
+async function offlineStateWhen(s, done, seconds = 30) {
+  const until = Date.now() + seconds * 1000;
+  let state = null;
+  while (Date.now() < until) {
+    state = await offlineState(s);
+    if (state && done(state)) break;
+    await sleep(200);
+  }
+  return state;
+}
+
+// The page asks the browser to look for a new build now.
+async function lookForUpdate(s) {
+  await s.page.evaluate(async () => {
+    const registration = await navigator.serviceWorker.getRegistration();
+    await registration.update().catch(() => {});
+  });
+}
+
+function sha256(data) {
+  return crypto.createHash('sha256').update(data).digest('hex');
+}
+
+// Every file of a site by its served name (the .gz copies aside), with its
+// SHA-256.
+function siteDigests(site) {
+  const out = {};
+  for (const name of fs.readdirSync(site)) if (!name.endsWith('.gz')) out[name] = sha256(fs.readFileSync(path.join(site, name)));
+  return out;
+}
+
+// What the worker keeps against the builds' own files: each cache is the
+// whole of one build (its page and every file it names, each that build's
+// own), never a mix.
+async function keptProblems(s, builds) {
+  const kept = await s.page.evaluate(async () => {
+    const hex = (b) => Array.from(new Uint8Array(b), (x) => x.toString(16).padStart(2, '0')).join('');
+    const out = {};
+    for (const name of await caches.keys()) {
+      const cache = await caches.open(name);
+      out[name] = {};
+      for (const request of await cache.keys()) {
+        const body = await (await cache.match(request)).arrayBuffer();
+        out[name][new URL(request.url).pathname.slice(1) || 'index.html'] = hex(await crypto.subtle.digest('SHA-256', body));
+      }
+    }
+    return out;
+  });
+  const problems = [];
+  for (const [cache, files] of Object.entries(kept)) {
+    const id = cache.split(' ').pop();
+    const build = builds[id];
+    if (!build) {
+      problems.push(`a copy of a build the test does not know: ${cache}`);
+      continue;
+    }
+    const foreign = Object.keys(files).filter((name) => build[name] !== files[name]);
+    const missing = Object.keys(build).filter((name) => name !== 'sw.js' && !(name in files));
+    if (foreign.length) problems.push(`the copy of build ${id} holds files that are not that build's: ${foreign.join(', ')}`);
+    if (missing.length) problems.push(`the copy of build ${id} lacks ${missing.join(', ')}`);
+  }
+  return problems;
+}
+
+// make_page.py on a folder of the program: the build id it printed, or null
+// (with what it said in `out.said`).
+function makeSite(ctx, folder, revision = null, out = {}) {
+  const made = spawnSync('python3', [path.join(PROJECT, 'tools', 'web', 'make_page.py'), folder, PROJECT,
+                                     '--icons', ctx.icons, ...(revision ? ['--revision', revision] : [])],
+                         { encoding: 'utf8' });
+  out.said = `${made.stdout}${made.stderr}`;
+  const id = made.stdout && made.stdout.match(/^Build id: (\S+)$/m);
+  return made.status === 0 && id ? id[1] : null;
+}
+
+// A rebuild: the same program with other bytes (a section of the test's
+// own at the end of the .wasm, a comment at the end of the .js: what a
+// change to the game's code does to them; the data as it was), made into a
+// site. Its folder, site, build id and files' digests; or its error.
+function rebuild(ctx, tag) {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), `valmoren-${tag}-`));
+  ctx.servers.temporary.push(folder);
+  const program = (name) => fs.readFileSync(path.join(ctx.webFolder, name));
+  fs.writeFileSync(path.join(folder, 'valmoren.js'), Buffer.concat([program('valmoren.js'), Buffer.from(`\n// rebuilt: ${tag}\n`)]));
+  const name = Buffer.from('valmoren-rebuilt'), payload = Buffer.from(tag);
+  const section = Buffer.concat([Buffer.from([0, 1 + name.length + payload.length, name.length]), name, payload]);
+  fs.writeFileSync(path.join(folder, 'valmoren.wasm'), Buffer.concat([program('valmoren.wasm'), section]));
+  fs.copyFileSync(path.join(ctx.webFolder, 'valmoren.data'), path.join(folder, 'valmoren.data'));
+  const out = {};
+  const build = makeSite(ctx, folder, null, out);
+  if (!build) return { error: `make_page.py on the ${tag} copy: ${out.said}` };
+  const site = siteOf(folder);
+  return { folder, site, build, digests: siteDigests(site), wasm: fs.readdirSync(site).find((n) => /^valmoren\..*\.wasm$/.test(n)) };
+}
+
+// The main server, now serving `site` on the same port.
+async function serveInstead(ctx, site) {
+  await stopServer(ctx.servers.main);
+  ctx.servers.main = (await startServer(site, ctx.port, true)).server;
+}
+
+// Holds the browser's requests for addresses ending in `ending` (the
+// worker's too, through the DevTools protocol's browser-wide interception)
+// until release() lets them go.
+async function holdRequests(browser, ending) {
+  const cdp = await browser.target().createCDPSession();
+  const held = [];
+  cdp.on('Fetch.requestPaused', (e) => held.push(e.requestId));
+  await cdp.send('Fetch.enable', { patterns: [{ urlPattern: `*${ending}` }] });
+  return {
+    held,
+    async release() {
+      await cdp.send('Fetch.disable');
+      for (const id of held) await cdp.send('Fetch.continueRequest', { requestId: id }).catch(() => {});
+      await cdp.detach();
+    },
+  };
+}
+
+// Offline: the phone page, visited once, reloads from the server (which
+// answers index.html with a redirect) and plays, then reloads with the
+// server stopped and the network off, and the game starts and reaches the
+// menu. Then rebuilds at the same address.
+async function offlineRun(s, ctx, pictures, figures) {
   const failures = [];
   const before = await offlineState(s);
-  if (!before.controlled || before.caches.length !== 1 || !before.caches[0].endsWith(' ' + before.build)) {
+  if (!before || !before.controlled || before.caches.length !== 1 || !before.caches[0].endsWith(' ' + before.build)) {
     return [`after the first visit the offline copy is ${JSON.stringify(before)}`];
   }
-  const port = Number(new URL(s.origin).port);
-  await stopServer(servers.main);
+  const builds = { [before.build]: siteDigests(siteOf(ctx.webFolder)) };
+  failures.push(...await keptProblems(s, builds));
+  const problem = await playProblem(s, pictures, 'reload');
+  if (problem) failures.push(`reloaded from the server: ${problem}`);
+  await stopServer(ctx.servers.main);
   await s.page.setOfflineMode(true);
   try {
-    await s.page.reload({ waitUntil: 'load' });
-    await s.page.waitForSelector('#start:not([disabled])', { visible: true });
-    const clicked = await s.page.evaluate(() => performance.now());
-    await s.tap('#start');
-    await s.page.waitForFunction(() => window.valmorenGame, { timeout: 30000 });
+    const clicked = await s.startGame('reload', true);
     const problem = await s.poll((shot) => menuProblem(shot, pictures), 30);
     if (problem) failures.push(`offline: ${problem}`);
     const logoAt = firstLogoFrame(await s.presents());
@@ -787,36 +1295,88 @@ async function offlineRun(s, servers, webFolder, pictures, figures) {
     failures.push(`offline, the page did not start the game: ${e.message}`);
   }
   await s.page.setOfflineMode(false);
+  ctx.servers.main = (await startServer(siteOf(ctx.webFolder), ctx.port, true)).server;
+  return [...failures, ...await updateRun(s, ctx, before.build, builds, pictures)];
+}
 
-  // A rebuild: the served files again, the page made anew with its own id.
-  const rebuilt = fs.mkdtempSync(path.join(os.tmpdir(), 'valmoren-rebuilt-'));
-  servers.temporary.push(rebuilt);
-  for (const name of ['valmoren.js', 'valmoren.wasm', 'valmoren.data', 'icon-192.png', 'icon-512.png']) {
-    fs.copyFileSync(path.join(webFolder, name), path.join(rebuilt, name));
+// Rebuilds at the same address. The second build served with the first
+// one's .wasm under its own .wasm's name (a host that has not caught up):
+// the worker refuses it whole, the start button comes back, the first build
+// plays on, every copy kept is whole. The second build served right: it
+// installs while a game ends and is taken at "Play again", which plays it.
+// A third build found while the page was away (the tab reloaded during its
+// install): the page says "Updating..." and lets it take over once
+// installed. The build id does not change with the revision alone.
+async function updateRun(s, ctx, first, builds, pictures) {
+  const failures = [];
+  const two = rebuild(ctx, 'two');
+  if (two.error) return [two.error];
+  builds[two.build] = two.digests;
+  if (two.build === first) failures.push('a rebuild with other program bytes keeps the build id');
+  const ids = ['1.0', '1.0-1-gdocs'].map((revision) => makeSite(ctx, two.folder, revision));
+  if (!ids[0] || ids[0] !== ids[1] || ids[0] !== two.build) {
+    failures.push(`the build id changes with the revision alone (${two.build}, then ${ids.join(', ')})`);
   }
-  const build = `${before.build}-rebuilt`;
-  const made = spawnSync('python3', [path.join(PROJECT, 'tools', 'web', 'make_page.py'), rebuilt, PROJECT,
-                                     '--build-id', build], { encoding: 'utf8' });
-  if (made.status !== 0) return [...failures, `make_page.py on the rebuilt copy: ${made.stdout}${made.stderr}`];
-  servers.main = (await startServer(rebuilt, port)).server;
-  // The reload shows the old build, whose page lets the new one in and reloads.
+  makeSite(ctx, two.folder);
+
+  // The mix: the new page and worker with the old .wasm under the new name.
+  const mixed = path.join(two.site, two.wasm);
+  fs.writeFileSync(mixed, fs.readFileSync(path.join(ctx.webFolder, 'valmoren.wasm')));
+  fs.rmSync(mixed + '.gz', { force: true });
+  await serveInstead(ctx, two.site);
   await s.page.reload({ waitUntil: 'load' });
-  let after = null;
-  const until = Date.now() + 30000;
-  while (Date.now() < until) {
-    after = await offlineState(s).catch(() => null);
-    if (after && after.build === build && after.controlled) break;
-    await sleep(300);
+  await lookForUpdate(s);
+  let state = await offlineStateWhen(s, (st) => !st.installing && st.start === 'Click to play', 30);
+  if (!state || state.build !== first || state.waiting || state.caches.length !== 1) {
+    failures.push(`served a mix of two builds, the page became ${JSON.stringify(state)}, not build ${first} alone, ready to play`);
   }
-  if (!after || after.build !== build) return [...failures, `the rebuilt page did not replace the old one: ${JSON.stringify(after)}`];
-  if (after.caches.length !== 1 || !after.caches[0].endsWith(' ' + build)) {
-    failures.push(`after the rebuild the offline copies are ${JSON.stringify(after.caches)}`);
+  failures.push(...await keptProblems(s, builds));
+  let problem = await playProblem(s, pictures, 'none', (shot) => menuProblem(shot, pictures), 30);
+  if (problem) failures.push(`with a mix served, the kept build: ${problem}`);
+
+  // Served right: installed while the game ends, taken by "Play again",
+  // which plays the new build.
+  fs.writeFileSync(mixed, fs.readFileSync(path.join(two.folder, 'valmoren.wasm')));
+  for (const label of ['Down', 'Down', 'Down', 'Enter']) await s.tapPad(label);
+  if ((await s.waitNotice('The game has ended.')) !== 'The game has ended.') return [...failures, 'Exit on the pad did not end the game'];
+  await lookForUpdate(s);
+  state = await offlineStateWhen(s, (st) => st.waiting, 30);
+  if (!state || !state.waiting) return [...failures, `the second build did not install: ${JSON.stringify(state)}`];
+  await s.tap('#again');
+  state = await offlineStateWhen(s, (st) => st.build === two.build && st.playing, 30);
+  if (!state || state.build !== two.build || !state.playing) {
+    failures.push(`"Play again" with a new build waiting led to ${JSON.stringify(state)}, not a game of build ${two.build}`);
+  } else {
+    const problem = await s.poll((shot) => logoProblem(shot, pictures.logo3), 20);
+    if (problem) failures.push(`the game "Play again" started on the new build: ${problem}`);
   }
-  await s.page.waitForSelector('#start:not([disabled])', { visible: true });
-  await s.tap('#start');
-  await s.page.waitForFunction(() => window.valmorenGame, { timeout: 30000 });
-  const problem = await s.poll((shot) => logoProblem(shot, pictures.logo3), 20);
-  if (problem) failures.push(`the rebuilt page: ${problem}`);
+
+  // A third build, found while the page was away.
+  const three = rebuild(ctx, 'three');
+  if (three.error) return [...failures, three.error];
+  builds[three.build] = three.digests;
+  await serveInstead(ctx, three.site);
+  const hold = await holdRequests(s.browser, three.wasm);
+  try {
+    await lookForUpdate(s);
+    state = await offlineStateWhen(s, (st) => st.installing, 20);
+    if (!state || !state.installing) return [...failures, `the third build did not begin to install: ${JSON.stringify(state)}`];
+    await s.page.reload({ waitUntil: 'load' });
+    state = await offlineStateWhen(s, (st) => st.start === 'Updating\u2026 (disabled)', 10);
+    if (!state || state.start !== 'Updating\u2026 (disabled)') {
+      failures.push(`while a new build installs the start button is ${JSON.stringify(state && state.start)}, not a disabled "Updating…"`);
+    }
+  } finally {
+    await hold.release();
+  }
+  state = await offlineStateWhen(s, (st) => st.build === three.build && st.controlled && st.caches.length === 1, 30);
+  if (!state || state.build !== three.build) return [...failures, `the third build did not take over: ${JSON.stringify(state)}`];
+  if (state.caches.length !== 1 || !state.caches[0].endsWith(' ' + three.build)) {
+    failures.push(`after the third build the offline copies are ${JSON.stringify(state.caches)}`);
+  }
+  failures.push(...await keptProblems(s, builds));
+  problem = await playProblem(s, pictures);
+  if (problem) failures.push(`the third build: ${problem}`);
   return failures;
 }
 
@@ -846,26 +1406,61 @@ function aimAt(state) {
   return { x: Math.min(Math.max(x, 0), 639), y: Math.min(Math.max(y, 0), 479) };
 }
 
-// Level 5 on the phone held upright (the level program under the same page):
-// the story slide ended with the pad, then taps on the targets: the
-// crosshair goes where the finger is, through the canvas's scaling, and a
-// tap hits (the score rises).
-async function level5Run(s, cdp, opts) {
+// The first start with the program's data missing (answered 404): the page
+// says why and offers Reload, which then plays.
+async function failedStartProblems(s) {
+  const since = s.problems.length;
+  const missing = (r) => {
+    if (!programPart(r, 'data')) return false;
+    r.respond({ status: 404, contentType: 'text/plain', body: 'Not Found' }).catch(() => {});
+    return true;
+  };
   const failures = [];
+  await withRequests(s.page, missing, async () => {
+    await s.page.goto(`${s.origin}/?frame-log`, { waitUntil: 'load' });
+    await s.page.waitForSelector('#start:not([disabled])', { visible: true });
+    await s.tap('#start');
+    await s.page.waitForFunction(() => /^The game could not be loaded: ./.test(document.getElementById('notice-text').textContent),
+                                 { timeout: 15000 }).catch(() => {});
+    const said = await s.page.evaluate(() => ({ text: document.getElementById('notice-text').textContent,
+                                                reload: document.getElementById('reload').checkVisibility() }));
+    if (!/^The game could not be loaded: ./.test(said.text) || !said.reload) {
+      failures.push(`with its data missing the page says ${JSON.stringify(said.text)}${said.reload ? '' : ', without a Reload button'}`);
+    }
+  });
+  s.expect(since, /\.data|Not Found|404/);
+  await Promise.all([s.page.waitForNavigation({ waitUntil: 'load' }), s.tap('#reload')]).catch(() => {});
+  return failures;
+}
+
+// The charge bar of level 5's heads-up display (240..270, 5..10) is filled
+// red at x 250 (a charge of 2 or more).
+async function charged(s) {
+  const shot = await s.shot();
+  const [r, g, b] = shot ? shot.pixel(250, 7) : [0, 0, 0];
+  return r >= 100 && g < 40 && b < 40;
+}
+
+// Level 5 on the phone held upright (the level program under the same page):
+// the first start with the data missing, then the story slide ended with the
+// pad, then taps on the targets: the crosshair goes where the finger is,
+// through the canvas's scaling, and a tap hits (the score rises); the pad's
+// L (the left mouse button) charges the shot, and R with it (both buttons)
+// lets the charge go; the level won, the victory's two keys, and the score
+// log the game wrote is there after a reload.
+async function level5Run(s, cdp, opts) {
   await phoneScreen(cdp, true);
-  await s.page.goto(`${s.origin}/?frame-log`, { waitUntil: 'load' });
-  await s.page.waitForSelector('#start:not([disabled])', { visible: true });
-  await s.tap('#start');
-  await s.page.waitForFunction(() => window.valmorenGame, { timeout: 30000 });
+  const failures = await failedStartProblems(s);
+  await s.startGame('none', true);
   let until = Date.now() + 20000;
   while (Date.now() < until && (await s.presents()).length < 2) await sleep(200);
-  if (!(await s.waitStill())) return ['level 5: the story slide did not come up'];
+  if (!(await s.waitStill())) return [...failures, 'level 5: the story slide did not come up'];
   await s.tapPad('Enter');
   until = Date.now() + 20000;
   while (Date.now() < until && levelFramesSince(await s.presents(), 0) < 60) await sleep(200);
   await sleep(3500);  // the get-ready picture
   const first = levelState(await s.programFile('/tmp/level.txt'));
-  if (!first) return ['level 5 did not start (no state written)'];
+  if (!first) return [...failures, 'level 5 did not start (no state written)'];
   let state = first, taps = 0, worst = 0;
   until = Date.now() + opts.touchSeconds * 1000;
   while (Date.now() < until && state.score <= first.score) {
@@ -887,11 +1482,52 @@ async function level5Run(s, cdp, opts) {
   log(`level 5 with taps: score ${first.score} to ${state.score} after ${taps} taps; the crosshair at most ${worst} pixels from the finger`);
   if (state.score <= first.score) failures.push(`level 5: ${taps} taps on the targets did not raise the score`);
   if (!taps || worst > 3) failures.push(`level 5: the crosshair landed up to ${worst} pixels from the finger`);
+
+  // L and R, the mouse buttons.
+  const left = await s.holdPad('Left mouse button');
+  await sleep(700);
+  const byLeft = await charged(s);
+  const right = await s.holdPad('Right mouse button');
+  await sleep(500);
+  const byBoth = await charged(s);
+  await right.end();
+  await left.end();
+  if (!byLeft) failures.push('level 5: the pad\'s L held did not charge the shot');
+  if (byBoth) failures.push('level 5: the pad\'s R with L held did not let the charge go');
+
+  // The level won (its last 20 seconds and the finale), the victory's two
+  // keys: the score log, kept across a reload.
+  let ended = null;
+  until = Date.now() + 60000;
+  let lines = (await s.programFile('/tmp/level.txt')).length;
+  while (Date.now() < until && !ended) {
+    await sleep(1000);
+    const now = (await s.programFile('/tmp/level.txt')).length;
+    if (now === lines) await s.tapPad('Enter');  // the level's frames have stopped
+    lines = now;
+    ended = await s.notice();
+  }
+  const last = levelState(await s.programFile('/tmp/level.txt')) || state;
+  if (ended !== 'The game has ended.') return [...failures, `level 5 won: the page says ${JSON.stringify(ended)}`];
+  await sleep(500);
+  await s.startGame('reload', true);
+  // The program reads its stored files back as it starts.
+  let kept = '';
+  until = Date.now() + 15000;
+  while (Date.now() < until && !(kept = await s.programFile('/save/score.dat'))) await sleep(200);
+  const record = kept.split('\r\n');
+  if (record.length < 3 || !/^\d\d-\d\d-\d{4}$/.test(record[0]) || Number(record[1]) !== last.score || record[2] !== '***') {
+    failures.push(`after a reload the score log reads ${JSON.stringify(record.join('|'))}, not a record of the score ${last.score}`);
+  }
   return failures;
 }
 
-// Chromium's own reading of the web app manifest: no errors, both icons
-// there as PNGs of their sizes, and nothing in the way of installing it.
+// Chromium's own reading of the web app manifest: no errors, an id of the
+// app's own (not the site's root, which another app there may claim), the
+// icons there as PNGs of their sizes (the maskable one opaque out to its
+// edges, where a home screen's mask may show it), nothing in the way of
+// installing it; and the tags that make the home-screen game of an iPhone
+// a full-screen app.
 async function manifestProblems(s) {
   const failures = [];
   const cdp = await s.page.createCDPSession();
@@ -903,19 +1539,43 @@ async function manifestProblems(s) {
   } catch (e) {
     failures.push(`manifest ${manifest.url}: ${e.message}`);
   }
-  for (const size of [192, 512]) {
-    const icon = icons.find((i) => i.sizes === `${size}x${size}`);
+  const app = await cdp.send('Page.getAppId').catch((e) => ({ error: e.message }));
+  if (!app.appId || app.appId === new URL('/', manifest.url).href) {
+    failures.push(`manifest: the app's id is ${JSON.stringify(app.appId || app.error)}, the site's root`);
+  }
+  for (const [size, purpose] of [[192, 'any'], [512, 'any'], [512, 'maskable']]) {
+    const icon = icons.find((i) => i.sizes === `${size}x${size}` && (i.purpose || 'any').split(' ').includes(purpose));
     if (!icon) {
-      failures.push(`manifest: no ${size}x${size} icon`);
+      failures.push(`manifest: no ${size}x${size} icon for "${purpose}"`);
       continue;
     }
     const png = await s.page.evaluate(async (url) => {
       const r = await fetch(url);
-      const b = new DataView(await r.arrayBuffer());
-      return r.ok && b.byteLength > 24 ? [b.getUint32(0), b.getUint32(16), b.getUint32(20)] : null;
+      const bytes = await r.arrayBuffer();
+      const b = new DataView(bytes);
+      if (!r.ok || b.byteLength <= 24) return null;
+      const picture = await createImageBitmap(new Blob([bytes], { type: 'image/png' }));
+      const c = document.createElement('canvas');
+      c.width = picture.width;
+      c.height = picture.height;
+      const ctx = c.getContext('2d');
+      ctx.drawImage(picture, 0, 0);
+      const d = ctx.getImageData(0, 0, c.width, c.height).data;
+      // Pixels outside the middle circle of four fifths of the edge, the
+      // part a mask may cut: how many are not opaque.
+      let clear = 0;
+      const middle = c.width / 2, reach = 0.4 * c.width;
+      for (let y = 0; y < c.height; y++) {
+        for (let x = 0; x < c.width; x++) {
+          if (Math.hypot(x + 0.5 - middle, y + 0.5 - middle) > reach && d[(y * c.width + x) * 4 + 3] < 255) clear++;
+        }
+      }
+      return [b.getUint32(0), b.getUint32(16), b.getUint32(20), clear];
     }, new URL(icon.src, manifest.url).href);
     if (!png || png[0] !== 0x89504e47 || png[1] !== size || png[2] !== size) {
       failures.push(`manifest: the ${size}x${size} icon is not a PNG of that size (${JSON.stringify(png)})`);
+    } else if (purpose === 'maskable' && png[3] > 0) {
+      failures.push(`manifest: the maskable icon has ${png[3]} see-through pixels where a mask may show them`);
     }
   }
   const shown = await cdp.send('Page.getManifestIcons').catch((e) => ({ error: e.message }));
@@ -924,13 +1584,24 @@ async function manifestProblems(s) {
   const errors = installable.installabilityErrors.map((e) => e.errorId);
   if (errors.length) failures.push(`not installable: ${errors.join(', ')}`);
   await cdp.detach();
+  const apple = await s.page.evaluate(() => ['apple-mobile-web-app-capable', 'apple-mobile-web-app-status-bar-style',
+                                             'apple-mobile-web-app-title'].filter((n) => !document.querySelector(`meta[name="${n}"]`)));
+  if (apple.length) failures.push(`the page lacks the home-screen tags ${apple.join(', ')}`);
   return failures;
 }
 
-// A pad in the browser's Gamepad API, standard layout, at rest; the page
-// presses its buttons through window.valmorenTestPad(button, down). Put in
-// place before the page's own scripts run.
-function fakeGamepad() {
+// Put in place before the page's own scripts run: a pad in the browser's
+// Gamepad API, standard layout, at rest (the page presses its buttons
+// through window.valmorenTestPad(button, down)), and a note of the page's
+// asking for lasting storage (window.valmorenLastingAsked).
+function pageStandIns() {
+  if (navigator.storage && navigator.storage.persist) {
+    const persist = navigator.storage.persist.bind(navigator.storage);
+    navigator.storage.persist = () => {
+      window.valmorenLastingAsked = true;
+      return persist();
+    };
+  }
   const buttons = Array.from({ length: 17 }, () => ({ pressed: false, touched: false, value: 0 }));
   const pad = { id: 'Valmoren test pad (STANDARD GAMEPAD)', index: 0, connected: true, mapping: 'standard',
                 timestamp: 1, axes: [0, 0, 0, 0], buttons, vibrationActuator: null };
@@ -974,7 +1645,7 @@ async function main() {
     log(`skipped: no Chromium at ${CHROMIUM}`);
     return SKIP;
   }
-  if (!fs.existsSync(path.join(webFolder, 'index.html')) || !fs.existsSync(path.join(webFolder, 'valmoren.wasm'))) {
+  if (!fs.existsSync(path.join(siteOf(webFolder), 'index.html')) || !fs.existsSync(path.join(webFolder, 'valmoren.wasm'))) {
     log(`skipped: no web build in ${webFolder} (make web)`);
     return SKIP;
   }
@@ -987,17 +1658,20 @@ async function main() {
     }
   }
   const levelFolder = path.join(webFolder, 'level-start');
-  if (!fs.existsSync(path.join(levelFolder, 'valmoren.wasm'))) {
+  if (!fs.existsSync(path.join(siteOf(levelFolder), 'index.html'))) {
     log(`no level-5 program in ${levelFolder} (tools/web/browser-test.sh builds it)`);
     return 1;
   }
   const { default: puppeteer } = await import('puppeteer-core');
-  const { server, origin } = await startServer(webFolder);
+  let failures = await serverProblems();
+  // The whole run is served as by a host with "pretty URLs".
+  const { server, origin } = await startServer(siteOf(webFolder), 0, true);
   const servers = { main: server, level: null, temporary: [] };
+  // What the rebuilds need: the program, the page's icons, the address.
+  const ctx = { webFolder, icons: path.join(runFolder, '..', 'web-icons'), servers, port: Number(new URL(origin).port) };
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'valmoren-chromium-'));
   let browser = null;
   const figures = {};
-  let failures = [];
   try {
     browser = await puppeteer.launch({
       executablePath: CHROMIUM,
@@ -1010,32 +1684,32 @@ async function main() {
     });
     // The desktop: keyboard and mouse (and a gamepad at rest until its turn).
     const page = await browser.newPage();
-    await page.evaluateOnNewDocument(fakeGamepad);
+    await page.evaluateOnNewDocument(pageStandIns);
     await page.setViewport(VIEWPORT);
     const s = new Session(browser, page, origin);
-    failures = await run(s, pictures, opts, figures);
+    failures.push(...await run(s, pictures, opts, figures));
     failures.push(...await manifestProblems(s));
     failures.push(...s.problems);
-    const names = ['valmoren.js', 'valmoren.wasm', 'valmoren.data'];
+    const names = ['js', 'wasm', 'data'];
     const missing = names.filter((n) => !(n in s.downloads));
     if (missing.length) {
-      failures.push(`no size seen for ${missing.join(', ')}`);
+      failures.push(`no size seen for the program's ${missing.join(', ')}`);
     } else {
       figures.download = names.reduce((a, n) => a + s.downloads[n], 0);
       if (figures.download >= MAX_DOWNLOAD) failures.push(`the download is ${figures.download} bytes, not under ${MAX_DOWNLOAD}`);
     }
-    await page.close();
+    await s.page.close();
 
     // A phone, in a profile of its own: touch alone, then offline.
     const phone = new Session(browser, await (await browser.createBrowserContext()).newPage(), origin);
     const phoneCdp = await phone.page.createCDPSession();
     failures.push(...await phoneRun(phone, phoneCdp, pictures, opts, figures));
-    failures.push(...await offlineRun(phone, servers, webFolder, pictures, figures));
+    failures.push(...await offlineRun(phone, ctx, pictures, figures));
     failures.push(...phone.problems);
     await phone.page.close();
 
     // Level 5 on the phone, from the level program's own address.
-    const level = await startServer(levelFolder);
+    const level = await startServer(siteOf(levelFolder));
     servers.level = level.server;
     const five = new Session(browser, await (await browser.createBrowserContext()).newPage(), level.origin);
     failures.push(...await level5Run(five, await five.page.createCDPSession(), opts));

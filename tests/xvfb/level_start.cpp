@@ -7,8 +7,10 @@
 // With "keep-energy" after them the energy is topped up before every frame,
 // for a test that judges the controls rather than how long a player lasts
 // (a run whose aim falls behind would otherwise end in the game-over
-// question).
-// Usage: valmoren_level_start <level 1..5> <state file> [keep-energy]
+// question). With "victory" level 5 starts in its last 20 seconds (the
+// fall speed its finale follows), and once won goes on to the victory
+// pictures and the score log, as the game does, before the program ends.
+// Usage: valmoren_level_start <level 1..5> <state file> [keep-energy] [victory]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,15 +28,20 @@ using namespace valmoren;
 int main(int argc, char** argv) {
     const int level = argc > 1 ? std::atoi(argv[1]) : 0;
     if (level < 1 || level > 5 || argc < 3) {
-        std::fprintf(stderr, "usage: valmoren_level_start <level 1..5> <state file> [keep-energy]\n");
+        std::fprintf(stderr, "usage: valmoren_level_start <level 1..5> <state file> [keep-energy] [victory]\n");
         return 2;
     }
-    const bool keep_energy = argc > 3 && std::strcmp(argv[3], "keep-energy") == 0;
+    bool keep_energy = false, to_victory = false;
+    for (int i = 3; i < argc; ++i) {
+        keep_energy = keep_energy || std::strcmp(argv[i], "keep-energy") == 0;
+        to_victory = to_victory || std::strcmp(argv[i], "victory") == 0;
+    }
     std::FILE* state = std::fopen(argv[2], "w");
     if (!state) return 2;
     start_up();
     read_options();
     level_setup(level);
+    if (to_victory && level == 5) g.fall_speed = 12;
     for (;;) {
         if (keep_energy) g.energy = 240;
         const FrameOutcome outcome = level_frame();
@@ -46,6 +53,7 @@ int main(int argc, char** argv) {
         }
         std::fprintf(state, "\n");
         std::fflush(state);
+        if (outcome == LEVEL_WON && to_victory && level == 5) victory();
         if (outcome != LEVEL_GOES_ON) end_program(0);
     }
 }

@@ -19,8 +19,10 @@ constexpr int ICON_SIZES[] = {32, 48, 64, 128, 256};
 // the rounded square); false when one cannot be written.
 bool write_icons(const std::string& dir, const std::string& name);
 // Writes dir/icon-N.png for each of WEB_ICON_SIZES, the browser page's icons
-// (its web app manifest and the home screen).
+// (its web app manifest and the home screen), and dir/icon-maskable-N.png at
+// WEB_MASKABLE_ICON_SIZE, the one a home screen may cut to its own shape.
 constexpr int WEB_ICON_SIZES[] = {192, 512};
+constexpr int WEB_MASKABLE_ICON_SIZE = 512;
 bool write_web_icons(const std::string& dir);
 
 // Renders every picture under dir/img side by side at 2x into one PNG for review.

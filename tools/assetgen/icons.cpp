@@ -1,6 +1,8 @@
 // icons.cpp -- writes the game's icon at each size of the desktop's icon
 // theme, and at the sizes the browser page's web app manifest names, as a
-// PNG, transparent outside its rounded square.
+// PNG, transparent outside its rounded square; and the page's maskable icon,
+// which a home screen cuts to a shape of its own.
+#include <cstdint>
 #include <filesystem>
 
 #include "assetgen.h"
@@ -11,14 +13,32 @@ namespace valmoren::assetgen {
 
 namespace {
 
-bool write_icon(const std::filesystem::path& file, int size) {
+// The key colour is the transparent outside of the rounded square, or the
+// colour `backdrop` (0xRRGGBB) when one is given.
+bool write_canvas(const std::filesystem::path& file, const Canvas& c, int64_t backdrop = -1) {
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
-    Canvas c = icon(size);
-    // The key colour is the transparent outside of the rounded square.
     std::vector<uint32_t> argb(c.px.size());
-    for (size_t i = 0; i < c.px.size(); ++i) argb[i] = c.px[i] == KEY ? 0 : 0xFF000000u | c.px[i];
+    for (size_t i = 0; i < c.px.size(); ++i) {
+        if (c.px[i] != KEY) argb[i] = 0xFF000000u | c.px[i];
+        else argb[i] = backdrop < 0 ? 0 : 0xFF000000u | static_cast<uint32_t>(backdrop);
+    }
     return write_png(file.string(), c.w, c.h, argb, true);
+}
+
+bool write_icon(const std::filesystem::path& file, int size) { return write_canvas(file, icon(size), -1); }
+
+// A maskable icon fills its whole square (a mask shows no transparency) and
+// keeps what matters inside the middle circle of four fifths of its edge,
+// which every mask leaves: the rounded square at five eighths of the edge,
+// centred on black (the manifest's background colour).
+bool write_maskable_icon(const std::filesystem::path& file, int size) {
+    const Canvas art = icon(size * 5 / 8);
+    Canvas c(size, size);
+    const int at = (size - art.w) / 2;
+    for (int y = 0; y < art.h; ++y)
+        for (int x = 0; x < art.w; ++x) c.set(at + x, at + y, art.px[y * art.w + x]);
+    return write_canvas(file, c, 0x000000);
 }
 
 }  // namespace
@@ -36,7 +56,8 @@ bool write_web_icons(const std::string& dir) {
     bool ok = true;
     for (int size : WEB_ICON_SIZES)
         ok = write_icon(std::filesystem::path(dir) / ("icon-" + std::to_string(size) + ".png"), size) && ok;
-    return ok;
+    const std::string maskable = "icon-maskable-" + std::to_string(WEB_MASKABLE_ICON_SIZE) + ".png";
+    return write_maskable_icon(std::filesystem::path(dir) / maskable, WEB_MASKABLE_ICON_SIZE) && ok;
 }
 
 }  // namespace valmoren::assetgen

@@ -4,8 +4,9 @@
 # unpacks Debian's source packages) when missing, makes Debian's source
 # packages reachable, builds SDL2, libogg and libvorbis for the browser once
 # into <web folder>/deps, builds the game into <web folder> with the data
-# preloaded, and writes the page beside it with the page's icons (assetgen
-# --web-icons; by default in web-icons/ beside the run folder).
+# preloaded, and makes the site from it, the page and its icons (assetgen
+# --web-icons; by default in web-icons/ beside the run folder) in <web
+# folder>/site.
 # Usage: build.sh <web folder> <native run folder holding the data> [jobs] [icons folder]
 set -e
 if [ $# -lt 2 ]; then

@@ -10,8 +10,10 @@ mergeInto(LibraryManager.library, {
   $ValmorenWeb: {
     channel: null,   // a message port pair that answers a turn of the event loop
     waking: null,    // the suspended program's wake-up, while it waits for its turn
+    kept: false,     // the player's folder was read back from storage: copies go there
     flushing: false, // a copy of the player's folder to storage is under way
     flushAgain: false,
+    stored: [],      // waiting for the copies under way to land
   },
 
   // One turn of the browser's event loop: a message posted to ourselves comes
@@ -38,51 +40,92 @@ mergeInto(LibraryManager.library, {
 
   // Mounts the player's folder on the browser's IndexedDB storage, reads back
   // what was stored there, and makes it the working folder. Without storage
-  // (a private window that refuses it, say) the folder stays in memory and
-  // the game plays on without keeping its files.
-  valmoren_web_mount_files__deps: ['$FS', '$IDBFS', '$callUserCallback',
+  // (no IndexedDB, storage switched off, a private window that refuses it)
+  // or when reading it fails, the folder is a plain one in memory: the game
+  // plays on and forgets, and nothing is ever written back (neither by a
+  // copy nor by a file's fsync, which copies a stored folder by itself), so
+  // that an empty folder is never copied over the settings and the score
+  // log kept there. The page learns through Module.valmorenFilesStored()
+  // when the last copy to storage has landed (a promise).
+  valmoren_web_mount_files__deps: ['$FS', '$IDBFS', '$ValmorenWeb', '$callUserCallback',
                                    '$runtimeKeepalivePush', '$runtimeKeepalivePop'],
   valmoren_web_mount_files: function(folder) {
+    Module['valmorenFilesStored'] = function() {
+      return new Promise(function(resolve) {
+        if (ValmorenWeb.flushing) ValmorenWeb.stored.push(resolve);
+        else resolve();
+      });
+    };
     return Asyncify.handleSleep(function(wakeUp) {
       var path = UTF8ToString(folder);
-      var done = function() {
+      var finished = false;
+      var mounted = false;
+      var done = function(kept, why) {
+        if (finished) return;
+        finished = true;
+        ValmorenWeb.kept = kept;
+        if (!kept) {
+          console.warn('Valmoren: the settings and scores are not kept in this browser this time (' + why + ')');
+          // A plain folder in memory from here on: a file's fsync copies an
+          // IndexedDB folder to storage by itself.
+          if (mounted) {
+            try { FS.unmount(path); } catch (e) { console.warn('Valmoren: the stored folder stays mounted: ' + e); }
+          }
+        }
         try { FS.chdir(path); } catch (e) { console.warn('Valmoren: no folder for the player\'s files: ' + e); }
-        runtimeKeepalivePop();
-        callUserCallback(wakeUp);
+        // Always from a turn of its own: a storage that fails at once would
+        // otherwise wake the program before it has gone to sleep, and the
+        // runtime, kept alive by nothing, would end.
+        setTimeout(function() {
+          runtimeKeepalivePop();
+          callUserCallback(wakeUp);
+        }, 0);
       };
       runtimeKeepalivePush();
       try {
         FS.mkdirTree(path);
+        // Reading the name alone throws where storage is switched off.
+        if (typeof indexedDB === 'undefined' || !indexedDB) {
+          done(false, 'no IndexedDB');
+          return;
+        }
         FS.mount(IDBFS, {}, path);
+        mounted = true;
+        FS.syncfs(true, function(err) {
+          if (err) done(false, 'reading the stored files failed: ' + err);
+          else done(true);
+        });
       } catch (e) {
-        console.warn('Valmoren: the player\'s files are not kept in this browser: ' + e);
-        done();
-        return;
+        done(false, String(e));
       }
-      FS.syncfs(true, function(err) {
-        if (err) console.warn('Valmoren: the kept settings and scores could not be read: ' + err);
-        done();
-      });
     });
   },
 
-  // Copies the player's folder to storage. A copy asked for while one is under
-  // way follows it, so the last write always lands.
+  // Copies the player's folder to storage (never after a failed read). A
+  // copy asked for while one is under way follows it, so the last write
+  // always lands.
   valmoren_web_flush_files__deps: ['$FS', '$IDBFS', '$ValmorenWeb'],
   valmoren_web_flush_files: function() {
+    if (!ValmorenWeb.kept) return;
     if (ValmorenWeb.flushing) {
       ValmorenWeb.flushAgain = true;
       return;
     }
     ValmorenWeb.flushing = true;
-    FS.syncfs(false, function(err) {
+    var landed = function(err) {
       ValmorenWeb.flushing = false;
       if (err) console.warn('Valmoren: the settings and scores could not be stored: ' + err);
       if (ValmorenWeb.flushAgain) {
         ValmorenWeb.flushAgain = false;
         _valmoren_web_flush_files();
       }
-    });
+      if (!ValmorenWeb.flushing) ValmorenWeb.stored.splice(0).forEach(function(resolve) { resolve(); });
+    };
+    try {
+      FS.syncfs(false, landed);
+    } catch (e) {
+      landed(e);
+    }
   },
 
   // The page's on-screen pad: page.js hands the program a queue in
