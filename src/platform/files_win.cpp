@@ -1,12 +1,14 @@
 // files_win.cpp -- opening the game's files on Windows: the working folder
 // first, then the data folder, for reading; the options' all-or-nothing save
-// through the system's own replace. Paths are UTF-8 in the game and UTF-16
-// here, where they reach the system. Writes no GameState fields.
+// through the system's own replace, which never loses the player's settings
+// when another program holds a file for a moment. Paths are UTF-8 in the game
+// and UTF-16 here, where they reach the system. Writes no GameState fields.
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/files.h"
@@ -20,6 +22,69 @@ std::string data_dir;
 
 bool is_absolute(const std::string& path) {
     return !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
+}
+
+// A name inside a folder; a drive's root ("E:\") already ends in its separator.
+std::string inside(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    const char last = folder.back();
+    return last == '\\' || last == '/' ? folder + name : folder + "\\" + name;
+}
+
+int system_replace(const wchar_t* target, const wchar_t* replacement, const wchar_t* backup) {
+    return ReplaceFileW(target, replacement, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+}
+
+ReplaceFileCall replace_file = system_replace;
+
+// Another program may hold the new file or the old one for a moment (a synced
+// folder's client, a virus scanner, the search indexer): the move into place
+// is tried this many times, each wait twice the one before (in all about
+// 0.8 s), before the save gives up.
+constexpr int PLACING_TRIES = 6;
+constexpr DWORD FIRST_WAIT_MS = 25;
+
+bool is_there(const std::wstring& name) { return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void remove_file(const std::wstring& name) {
+    SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(name.c_str());
+}
+
+// Puts the new contents (`temp`, complete and on the disk) in the target's
+// place. An existing file is replaced by the system, given a backup name:
+// a replace that fails half way then leaves the old file under its own name
+// (the new one could not be renamed, 1176) or under the backup name (1177),
+// never gone with the new contents deleted; the next try moves the new file
+// into a place left empty. A hidden or system file stays so (the system keeps
+// those marks, Wine does not). When every try fails and the target is
+// missing, the new contents stay where they are: the next start puts them in
+// place (open_game_file).
+bool put_in_place(const std::wstring& temp, const std::wstring& target) {
+    const std::wstring backup = target + L".old";
+    const DWORD before = GetFileAttributesW(target.c_str());
+    const DWORD marks = before == INVALID_FILE_ATTRIBUTES ? 0 : before & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    DWORD wait = FIRST_WAIT_MS;
+    for (int attempt = 1;; ++attempt) {
+        const bool placed = is_there(target) ? replace_file(target.c_str(), temp.c_str(), backup.c_str()) != 0
+                                           : MoveFileExW(temp.c_str(), target.c_str(),
+                                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        if (placed) {
+            const DWORD now = GetFileAttributesW(target.c_str());
+            if (now != INVALID_FILE_ATTRIBUTES && (now & marks) != marks) SetFileAttributesW(target.c_str(), now | marks);
+            if (is_there(backup)) remove_file(backup);
+            return true;
+        }
+        if (attempt == PLACING_TRIES) break;
+        Sleep(wait);
+        wait *= 2;
+    }
+    if (is_there(target)) {
+        // The old settings are still in place: the new ones are given up.
+        remove_file(temp);
+        if (is_there(backup)) remove_file(backup);
+    }
+    return false;
 }
 
 // Opens one name for reading. Only a plain file is read: a folder or a
@@ -77,6 +142,22 @@ bool may_write(const std::wstring& name, bool& exists, DWORD& links) {
     return plain;
 }
 
+// A save that could not put its new contents in place (put_in_place) leaves
+// them in <file>.new with no <file>: they are moved into place (and the old
+// contents kept aside in <file>.old go), or read from where they are when
+// even that fails. nullptr when there is no such file.
+std::FILE* open_unplaced_save(const std::string& path) {
+    const std::wstring name = wide_text(path);
+    const std::wstring saved = wide_text(path + ".new");
+    const DWORD a = GetFileAttributesW(saved.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES || (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) ||
+        GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND)
+        return nullptr;
+    if (!MoveFileExW(saved.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)) return open_plain_file(path + ".new");
+    remove_file(wide_text(path + ".old"));  // the old contents the failed replace kept aside
+    return open_plain_file(path);
+}
+
 }  // namespace
 
 std::FILE* begin_replacement(const std::string& path, Replacement& r) {
@@ -103,7 +184,14 @@ std::FILE* begin_replacement(const std::string& path, Replacement& r) {
     }
     // No temporary file beside it (a folder the player may not write to, a
     // folder in the way): the file is written in place, as long as it can be.
-    return stream_of(open_for_writing(wide_text(r.target), CREATE_ALWAYS));
+    // Opened as it is and emptied, not made anew: the system refuses to make a
+    // hidden or system file anew unless asked with the same marks.
+    const HANDLE h = open_for_writing(wide_text(r.target), OPEN_ALWAYS);
+    if (h != INVALID_HANDLE_VALUE && !SetEndOfFile(h)) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    return stream_of(h);
 }
 
 bool finish_replacement(std::FILE* f, const Replacement& r, bool complete) {
@@ -113,19 +201,12 @@ bool finish_replacement(std::FILE* f, const Replacement& r, bool complete) {
     complete = std::fclose(f) == 0 && complete;
     if (r.temp.empty()) return complete;  // written in place
     const std::wstring temp = wide_text(r.temp);
-    const std::wstring target = wide_text(r.target);
-    if (complete) {
-        // An existing file is replaced by the system in one step, keeping its
-        // attributes; a first save moves the new file into place.
-        if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
-            ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-            return true;
-        if (MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return true;
-    }
-    DeleteFileW(temp.c_str());
+    if (complete) return put_in_place(temp, wide_text(r.target));
+    remove_file(temp);
     return false;
 }
+
+void set_replace_file_call(ReplaceFileCall call) { replace_file = call ? call : system_replace; }
 
 void set_data_folder(const std::string& folder) { data_dir = folder; }
 
@@ -134,8 +215,9 @@ const std::string& data_folder() { return data_dir; }
 std::FILE* open_game_file(const std::string& path, const char* mode) {
     if (std::strcmp(mode, "rb") == 0) {
         std::FILE* f = open_plain_file(path);
+        if (!f && errno == ENOENT) f = open_unplaced_save(path);
         if (f || data_dir.empty() || is_absolute(path)) return f;
-        return open_plain_file(data_dir + "/" + path);
+        return open_plain_file(inside(data_dir, path));
     }
     // "x": a new file only, never one that exists (the C runtime's fopen
     // does not know the letter).

@@ -28,7 +28,7 @@ $SUDO sh "$ROOT/tools/web/deb-src.sh"
 sh "$HERE/build-deps.sh" "$OUT/deps" "$JOBS"
 PREFIX=$OUT/deps/prefix
 
-python3 "$HERE/make_ico.py" "$NATIVE/icons" "$OUT/valmoren.ico"
+python3 "$HERE/make_ico.py" "$NATIVE/windows-icons" "$OUT/valmoren.ico"
 
 echo "Building the game for Windows with $(x86_64-w64-mingw32-g++-posix --version | head -n 1)"
 cmake -S "$ROOT" -B "$OUT/cmake" -DCMAKE_BUILD_TYPE=Release \

@@ -33,7 +33,10 @@ set_target_properties(PkgConfig::SDL2 PROPERTIES INTERFACE_LINK_LIBRARIES "${sdl
 target_link_libraries(valmoren_core PUBLIC shell32 ole32)
 
 string(TIMESTAMP VALMOREN_YEAR "%Y" UTC)
+set(VALMOREN_WINDOWS_MANIFEST ${CMAKE_BINARY_DIR}/valmoren.manifest)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/valmoren.manifest.in ${VALMOREN_WINDOWS_MANIFEST} @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/valmoren.rc.in ${CMAKE_BINARY_DIR}/valmoren.rc @ONLY)
 target_sources(valmoren PRIVATE ${CMAKE_BINARY_DIR}/valmoren.rc)
-set_source_files_properties(${CMAKE_BINARY_DIR}/valmoren.rc PROPERTIES OBJECT_DEPENDS "${VALMOREN_WINDOWS_ICON}")
+set_source_files_properties(${CMAKE_BINARY_DIR}/valmoren.rc PROPERTIES
+  OBJECT_DEPENDS "${VALMOREN_WINDOWS_ICON};${VALMOREN_WINDOWS_MANIFEST}")
 set_target_properties(valmoren PROPERTIES WIN32_EXECUTABLE ON RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

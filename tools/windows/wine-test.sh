@@ -1,6 +1,8 @@
 #!/bin/sh
 # The Windows build checked under Wine, after `make windows`: the DLLs the
-# program imports (system DLLs only), the headless test suite (every test but
+# program imports (system DLLs only, read by a check that fails on a file
+# that is no program), the application manifest in the shipped program's
+# resources, the headless test suite (every test but
 # those tests/windows/left-out.txt names, with its reasons), then the real
 # program, the zip and the installer on Xvfb (tests/windows/wine_test.py).
 # Each run uses a fresh Wine prefix in <out>/wine.
@@ -11,8 +13,26 @@ ROOT=$(cd "$HERE/../.." && pwd)
 OUT=$(cd "$1" && pwd)
 VALMOREN_EXTRA_PACKAGES="xvfb xauth xdotool imagemagick x11-utils" sh "$ROOT/tools/install-deps.sh"
 
+# The DLLs a program imports, one a line, as objdump reads them from its
+# import table; fails, printing nothing, when objdump cannot read the file
+# or finds no import table in it (every program imports kernel32.dll).
+imports() {
+  dump=$(x86_64-w64-mingw32-objdump -p "$1" 2>/dev/null) || return 1
+  list=$(printf '%s\n' "$dump" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort -f)
+  printf '%s\n' "$list" | grep -qix 'kernel32.dll' || return 1
+  printf '%s\n' "$list"
+}
 echo "-- DLLs valmoren.exe imports"
-dlls=$(x86_64-w64-mingw32-objdump -p "$OUT/cmake/valmoren.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort -f)
+# A check that cannot fail proves nothing: a file that is no program must
+# give no list.
+if imports "$ROOT/LICENSE" >/dev/null || imports "$OUT/cmake/valmoren.rc" >/dev/null; then
+  echo "the import check reads DLLs from a file that is no program" >&2
+  exit 1
+fi
+if ! dlls=$(imports "$OUT/cmake/valmoren.exe"); then
+  echo "cannot read the DLLs valmoren.exe imports (x86_64-w64-mingw32-objdump -p)" >&2
+  exit 1
+fi
 echo "$dlls" | tr '\n' ' '
 echo
 # Every Windows has these; nothing the game ships or the player installs.
@@ -24,6 +44,23 @@ for dll in $dlls; do
     *) echo "valmoren.exe imports $dll, which is not a system DLL" >&2; exit 1 ;;
   esac
 done
+
+echo "-- the application manifest valmoren.exe carries"
+# Wine neither stretches a program that is not DPI aware nor holds paths to
+# 260 characters, so the program's behaviour there cannot tell whether the
+# manifest made it in: its text is read back from the shipped program's
+# resources (windres writes each of its lines as a quoted string).
+shipped=$(ls "$OUT"/Valmoren-*/valmoren.exe)
+manifest=$(x86_64-w64-mingw32-windres -J coff -O rc -i "$shipped" 2>/dev/null | sed -n '/RT_MANIFEST/,/^END/p')
+for setting in 'requestedExecutionLevel level=""asInvoker""' '>PerMonitorV2, PerMonitor</dpiAwareness>' \
+  '>true/pm</dpiAware>' '>true</longPathAware>' 'supportedOS Id=""{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}""' \
+  'name=""Microsoft.Windows.Common-Controls"" version=""6.0.0.0""'; do
+  if ! printf '%s\n' "$manifest" | grep -qF -- "$setting"; then
+    echo "$shipped carries no manifest saying $setting" >&2
+    exit 1
+  fi
+done
+echo "asInvoker, per-monitor v2 DPI awareness, long paths, Windows 10 and 11, common controls 6"
 
 export WINEPREFIX="$OUT/wine"
 export WINEDEBUG=-all
