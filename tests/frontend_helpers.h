@@ -1,6 +1,7 @@
 // frontend_helpers.h -- shared by the front-end screen tests: a fresh working
-// folder, small pictures and sounds written on the spot, the text grid read back
-// from a page, and a scripted player that holds keys at each key wait.
+// folder, small pictures (the play tests' writer) and sounds written on the
+// spot, the text grid read back from a page, and a scripted player that holds
+// keys at each key wait.
 #pragma once
 
 #include <cstdint>
@@ -9,13 +10,13 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/headless/headless.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "play_support.h"
 #include "state/game_state.h"
 
 namespace valmoren::fe_test {
@@ -32,65 +33,17 @@ inline std::string fresh_folder(const std::string& name) {
     return dir;
 }
 
-inline void write_bytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+inline void write_bytes(const std::string& path, const std::string& bytes) { testing_support::write_whole_file(path, bytes); }
+inline std::string read_bytes(const std::string& path) { return testing_support::read_whole_file(path); }
 
-inline std::string read_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void put_le(std::string& s, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-// A 24-bit BMP whose pixel (x, y) (y from the top) is colour(x, y).
-inline void write_bmp(const std::string& path, int w, int h,
-                      const std::function<uint32_t(int, int)>& colour) {
-    const int row_bytes = (w * 3 + 3) / 4 * 4;
-    std::string s = "BM";
-    put_le(s, 54 + row_bytes * h, 4);
-    put_le(s, 0, 4);
-    put_le(s, 54, 4);
-    put_le(s, 40, 4);
-    put_le(s, w, 4);
-    put_le(s, h, 4);
-    put_le(s, 1, 2);
-    put_le(s, 24, 2);
-    for (int i = 0; i < 6; ++i) put_le(s, 0, 4);
-    for (int y = h - 1; y >= 0; --y) {
-        for (int x = 0; x < w; ++x) put_le(s, colour(x, y), 3);
-        for (int p = w * 3; p < row_bytes; ++p) s.push_back(0);
-    }
-    write_bytes(path, s);
-}
-
-inline void write_solid_bmp(const std::string& path, int w, int h, uint32_t colour) {
-    write_bmp(path, w, h, [colour](int, int) { return colour; });
-}
+using testing_support::write_bmp;
+using testing_support::write_solid_bmp;
 
 // A short, quiet 16-bit mono WAV: any sound file will do for a music slot.
 inline void write_wav(const std::string& path, double secs = 2.0) {
-    const int rate = 22050;
-    const int frames = static_cast<int>(rate * secs);
-    std::string s = "RIFF";
-    put_le(s, 36 + frames * 2, 4);
-    s += "WAVEfmt ";
-    put_le(s, 16, 4);
-    put_le(s, 1, 2);  // PCM
-    put_le(s, 1, 2);  // mono
-    put_le(s, rate, 4);
-    put_le(s, rate * 2, 4);
-    put_le(s, 2, 2);
-    put_le(s, 16, 2);
-    s += "data";
-    put_le(s, frames * 2, 4);
-    for (int i = 0; i < frames; ++i) put_le(s, (i / 50) % 2 ? 300 : 0xFFFF - 299, 2);
-    write_bytes(path, s);
+    std::vector<int> samples(static_cast<size_t>(22050 * secs));
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = (i / 50) % 2 ? 300 : -300;
+    testing_support::write_wav(path, 22050, 1, 16, samples);
 }
 
 // The menu, logo and story music files, so the music slots get real streams.

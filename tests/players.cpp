@@ -24,8 +24,8 @@ namespace {
 
 void hold(int key, bool down) {
     if (down) {
-        if (!key_down(key)) headless_press(key);
-    } else if (key_down(key)) {
+        if (!headless_key_held(key)) headless_press(key);
+    } else if (headless_key_held(key)) {
         headless_release(key);
     }
 }
@@ -122,6 +122,12 @@ double wrapped(double d, double size) { return d - size * std::round(d / size); 
 
 }  // namespace
 
+void Hands::hold(std::vector<int> keys) {
+    for (int k : held) headless_release(k);
+    held = std::move(keys);
+    for (int k : held) headless_press(k);
+}
+
 void tap_enter_at_key_wait() { headless_tap(KEY_ENTER); }
 
 bool answer_game_over() {
@@ -130,11 +136,24 @@ bool answer_game_over() {
     return true;
 }
 
-void paddles() {
+namespace {
+
+// The start of a level player's turn: false when the turn is taken already
+// (the game-over question answered, when the player answers it; a key wait
+// answered with Enter) or the level is not the player's.
+bool my_turn(int8_t level, bool answers_game_over) {
+    if (answers_game_over && answer_game_over()) return false;
     if (headless_waiting_for_key()) {
         tap_enter_at_key_wait();
-        return;
+        return false;
     }
+    return g.level == level;
+}
+
+}  // namespace
+
+void paddles() {
+    if (!my_turn(1, false)) return;
     const bool left = g.vel_x < 0;
     const int32_t plane_y = left ? g.craft_y : g.craft2_y;
     // Aim for a strike 40 pixels below the plane's top: a flat return.
@@ -153,12 +172,7 @@ void paddles() {
 }
 
 void shooter() {
-    if (answer_game_over()) return;
-    if (headless_waiting_for_key()) {
-        tap_enter_at_key_wait();
-        return;
-    }
-    if (g.level != 2) return;
+    if (!my_turn(2, true)) return;
 
     // Enemy shots and obstacles, whether drawn or not: an obstacle of an
     // earlier wave is no longer drawn but still falls and still hurts.
@@ -267,12 +281,7 @@ void shooter() {
 }
 
 void pilot() {
-    if (answer_game_over()) return;
-    if (headless_waiting_for_key()) {
-        tap_enter_at_key_wait();
-        return;
-    }
-    if (g.level != 3) return;
+    if (!my_turn(3, true)) return;
     // Asteroids still to avoid and pieces still to collect, as on the screen.
     struct Spot {
         int x, y;
@@ -417,12 +426,7 @@ void pilot() {
 }
 
 void lander() {
-    if (answer_game_over()) return;
-    if (headless_waiting_for_key()) {
-        tap_enter_at_key_wait();
-        return;
-    }
-    if (g.level != 4) return;
+    if (!my_turn(4, true)) return;
     const int target = std::clamp(g.craft_x + 85, 4, 612);
     sideways(g.player_x > target + 1, g.player_x < target - 1);
     const bool reachable = g.craft_x + 50 <= 612;
@@ -437,11 +441,7 @@ void lander() {
 }
 
 void gunner() {
-    if (headless_waiting_for_key()) {
-        tap_enter_at_key_wait();
-        return;
-    }
-    if (g.level != 5) return;
+    if (!my_turn(5, false)) return;
     const FallingObject* target = nullptr;
     for (int i = 0; i <= last_index(g.objects, g.last_spawned); ++i) {
         const FallingObject& o = g.objects[static_cast<size_t>(i)];

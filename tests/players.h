@@ -4,8 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace valmoren::players {
+
+// Keys held for one turn of a scripted player and let go at its next turn.
+struct Hands {
+    std::vector<int> held;
+    void hold(std::vector<int> keys);
+};
 
 // What a scripted player does at a key wait (a story slide, a level-done
 // picture, the victory): the caller decides; these players tap Enter.

@@ -12,51 +12,14 @@
 #include "platform/headless/headless.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "play_support.h"
 
 using namespace valmoren;
+using valmoren::testing_support::write_wav;
 
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
-
-// Writes a PCM WAV file: `samples` are interleaved, in the file's own range
-// (0..255 for 8-bit, -32768..32767 for 16-bit).
-void write_wav(const std::string& path, int rate, int channels, int bits, const std::vector<int>& samples) {
-    std::vector<uint8_t> body;
-    for (int s : samples) {
-        if (bits == 8) {
-            body.push_back(static_cast<uint8_t>(s));
-        } else {
-            body.push_back(static_cast<uint8_t>(s & 0xFF));
-            body.push_back(static_cast<uint8_t>((s >> 8) & 0xFF));
-        }
-    }
-    auto u32 = [](std::vector<uint8_t>& v, uint32_t x) {
-        for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
-    };
-    auto u16 = [](std::vector<uint8_t>& v, uint32_t x) {
-        v.push_back(static_cast<uint8_t>(x));
-        v.push_back(static_cast<uint8_t>(x >> 8));
-    };
-    std::vector<uint8_t> f = {'R', 'I', 'F', 'F'};
-    u32(f, static_cast<uint32_t>(36 + body.size()));
-    f.insert(f.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    u32(f, 16);
-    u16(f, 1);
-    u16(f, static_cast<uint32_t>(channels));
-    u32(f, static_cast<uint32_t>(rate));
-    u32(f, static_cast<uint32_t>(rate * channels * bits / 8));
-    u16(f, static_cast<uint32_t>(channels * bits / 8));
-    u16(f, static_cast<uint32_t>(bits));
-    f.insert(f.end(), {'d', 'a', 't', 'a'});
-    u32(f, static_cast<uint32_t>(body.size()));
-    f.insert(f.end(), body.begin(), body.end());
-    if (body.size() & 1) f.push_back(0);
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    std::fwrite(f.data(), 1, f.size(), out);
-    std::fclose(out);
-}
 
 // A sine tone, 16-bit, mono.
 void write_tone(const std::string& path, double hz, double secs, int amplitude, int rate = 44100) {

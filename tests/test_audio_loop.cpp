@@ -12,6 +12,7 @@
 #include "audio/mixer.h"
 #include "audio/sound.h"
 #include "platform/headless/headless.h"
+#include "play_support.h"
 
 using namespace valmoren;
 
@@ -20,23 +21,10 @@ namespace {
 // A mono 16-bit WAV of `frames` samples of a 441 Hz sine (100 samples a
 // period), so a file of whole periods joins its end to its start smoothly.
 void write_sine(const std::string& path, int frames, int amplitude) {
-    std::vector<uint8_t> f = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                              16, 0, 0, 0, 1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 0x01, 0,
-                              2, 0, 16, 0, 'd', 'a', 't', 'a', 0, 0, 0, 0};
-    for (int i = 0; i < frames; ++i) {
-        const auto s = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * 3.14159265358979 * i / 100.0)));
-        f.push_back(static_cast<uint8_t>(s & 0xFF));
-        f.push_back(static_cast<uint8_t>((s >> 8) & 0xFF));
-    }
-    const uint32_t data = static_cast<uint32_t>(frames) * 2, riff = data + 36;
-    for (int i = 0; i < 4; ++i) {
-        f[4 + i] = static_cast<uint8_t>(riff >> (8 * i));
-        f[40 + i] = static_cast<uint8_t>(data >> (8 * i));
-    }
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    std::fwrite(f.data(), 1, f.size(), out);
-    std::fclose(out);
+    std::vector<int> samples(static_cast<size_t>(frames));
+    for (int i = 0; i < frames; ++i)
+        samples[static_cast<size_t>(i)] = static_cast<int>(std::lround(amplitude * std::sin(2 * 3.14159265358979 * i / 100.0)));
+    testing_support::write_wav(path, 44100, 1, 16, samples);
 }
 
 // Left side of what the device played while recording.

@@ -249,6 +249,7 @@ TEST(Bmp, MissingFileAndHostileBytes) {
     // Headers that claim far more than the file holds.
     std::vector<uint8_t> good = make_bmp24(4, 4, [](int, int) { return 0x102030u; });
     ASSERT_EQ(load_bmp_from_memory(good.data(), good.size(), img), 0);
+    ASSERT_EQ(img.pixels.size(), 16u);
     EXPECT_EQ(img.pixels[5], 0x102030u);
     auto patched = [&](size_t at, uint32_t v) {
         std::vector<uint8_t> b = good;

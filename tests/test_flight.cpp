@@ -8,30 +8,21 @@
 #include "levels/levels.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
+#include "play_support.h"
 #include "state/game_state.h"
 
 using namespace valmoren;
+using namespace valmoren::testing_support;
 
 namespace {
 
-Image solid(int w, int h, uint32_t colour) {
-    Image img;
-    img.w = static_cast<uint16_t>(w);
-    img.h = static_cast<uint16_t>(h);
-    img.pixels.assign(static_cast<size_t>(w * h), colour);
-    return img;
-}
-
 // Level 3 with the ship's 16 pictures already in memory, each its own colour.
 void fresh_level3() {
-    g = GameState{};
-    headless_reset();
-    g.level = 3;
-    g.music_on = 0;
+    fresh_level(3);
     g.ship_pictures.clear();
-    for (int i = 0; i < 16; ++i) g.ship_pictures.push_back(solid(50, 50, 0x100 + i));
-    g.img_enemy = solid(21, 45, 0x00FF00);
-    g.img_rock = solid(32, 27, 0x808080);
+    for (int i = 0; i < 16; ++i) g.ship_pictures.push_back(solid_image(50, 50, 0x100 + i));
+    g.img_enemy = solid_image(21, 45, 0x00FF00);
+    g.img_rock = solid_image(32, 27, 0x808080);
     g.img_rock2 = g.img_rock;
     size_array(g.enemies, 40);
     size_array(g.objects, 10);

@@ -209,7 +209,7 @@ fs::path from_utf8(const std::string& s) { return fs::path(std::u8string(s.begin
 // Windows: unpacked from the zip the game works in its own folder, wherever
 // that is; installed (the installer's mark beside it) in the player's
 // application data folder over the program's folder; a program without data
-// beside it stays where it was started. The folder names hold letters
+// beside it does not start. The folder names hold letters
 // outside any code page, as a player's user name may.
 TEST(GameFolders, OwnFolderOrInstalledUnderApplicationData) {
     const fs::path root = fs::path(headless_enter_temp_folder("folders_windows"));
@@ -247,13 +247,15 @@ TEST(GameFolders, OwnFolderOrInstalledUnderApplicationData) {
     }
     EXPECT_STREQ(text, "beside the program");
 
-    // Neither: nothing changes.
+    // Neither: nothing to work with. This test program has no game data
+    // beside it either, as a valmoren.exe copied alone would not: starting
+    // the way the game starts says so and changes nothing.
     fs::remove_all(from_utf8(own + "\\img"));
     f = find_game_folders(program);
     EXPECT_EQ(f.working, "");
     EXPECT_EQ(f.data, "");
     EXPECT_FALSE(program_location(nullptr).empty());
-    EXPECT_TRUE(choose_game_folders(nullptr));
+    EXPECT_FALSE(choose_game_folders(nullptr));
     EXPECT_EQ(fs::current_path(), from_utf8(deeper));
     set_data_folder("");
 }
@@ -272,7 +274,7 @@ TEST(CommandLine, HelpVersionAndAnythingElse) {
 
     a = ask({"--help"});
     EXPECT_EQ(a.status, 0);
-    EXPECT_EQ(a.out.rfind("usage: valmoren [--help | --version]\n", 0), 0u) << a.out;
+    EXPECT_EQ(a.out.rfind("usage: valmoren [--help | --version | --record FILE | --play FILE | --check FILE]\n", 0), 0u) << a.out;
     EXPECT_NE(a.out.find("--version"), std::string::npos);
     // Where the player's files are kept, as this system names it.
 #ifdef _WIN32
@@ -281,6 +283,15 @@ TEST(CommandLine, HelpVersionAndAnythingElse) {
     EXPECT_NE(a.out.find("XDG_DATA_HOME"), std::string::npos);
 #endif
     EXPECT_EQ(a.err, "");
+
+    // A recording to make, show or check, named by the argument after it.
+    a = ask({"--check", "replays/last.vrec"});
+    EXPECT_EQ(a.status, -1);
+    EXPECT_EQ(a.run, RUN_CHECK);
+    EXPECT_EQ(a.file, "replays/last.vrec");
+    EXPECT_EQ(ask({"--play", "x"}).run, RUN_PLAY);
+    EXPECT_EQ(ask({"--record", "x"}).run, RUN_RECORD);
+    EXPECT_EQ(ask({}).run, RUN_GAME);
 
     a = ask({"--version"});
     EXPECT_EQ(a.status, 0);
@@ -291,10 +302,10 @@ TEST(CommandLine, HelpVersionAndAnythingElse) {
 
     // Anything else, a second argument included: one line on standard error.
     for (auto args : {std::initializer_list<const char*>{"-h"}, {"--HELP"}, {""}, {"--help", "--version"},
-                      {"--version", "x"}, {"options.dat"}}) {
+                      {"--version", "x"}, {"options.dat"}, {"--play"}, {"--check", ""}, {"--record", "a", "b"}}) {
         a = ask(args);
         EXPECT_EQ(a.status, 2) << *args.begin();
         EXPECT_EQ(a.out, "");
-        EXPECT_EQ(a.err, "usage: valmoren [--help | --version]\n");
+        EXPECT_EQ(a.err, "usage: valmoren [--help | --version | --record FILE | --play FILE | --check FILE]\n");
     }
 }

@@ -4,6 +4,7 @@
 
 #include "flow/flow.h"
 #include "frontend_helpers.h"
+#include "players.h"
 
 namespace valmoren {
 namespace {
@@ -37,17 +38,13 @@ TEST(FrontEndProgram, MenuOptionsCreditsStoryAndBackToExit) {
         {KEY_ENTER}};                                                 // Start
     const std::vector<std::vector<int>> exit_keys = {{KEY_DOWN}, {KEY_DOWN}, {KEY_DOWN}, {KEY_ENTER}};
     size_t step = 0;
-    std::vector<int> held;
+    players::Hands hands;
     bool slide_shown = false;
     int slides = 0;
     std::string options_music;
     int8_t music_back_at_menu = -1;
 
-    auto hold = [&](std::vector<int> keys) {
-        for (int k : held) headless_release(k);
-        held = keys;
-        for (int k : held) headless_press(k);
-    };
+    auto hold = [&](std::vector<int> keys) { hands.hold(std::move(keys)); };
     headless_set_player([&] {
         if (headless_time() > 300.0) throw ScriptEnded{};  // lost: stop rather than hang
         const bool key_wait = headless_waiting_for_key();

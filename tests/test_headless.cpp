@@ -65,21 +65,6 @@ TEST_F(HeadlessTest, ProgramEndIsCaughtWithItsStatus) {
     EXPECT_EQ(headless_run_program([] {}), -1);
 }
 
-TEST_F(HeadlessTest, MouseOutsideTheWindowReadsAsMinusOne) {
-    int32_t x, y, wheel, buttons;
-    headless_set_mouse(100, 200, 1);
-    ASSERT_TRUE(get_mouse(x, y, wheel, buttons));
-    EXPECT_EQ(x, 100);
-    EXPECT_EQ(y, 200);
-    EXPECT_EQ(buttons, 1);
-    headless_mouse_outside();
-    EXPECT_FALSE(get_mouse(x, y, wheel, buttons));
-    EXPECT_EQ(x, -1);
-    EXPECT_EQ(y, -1);
-    EXPECT_EQ(wheel, -1);
-    EXPECT_EQ(buttons, -1);
-}
-
 TEST_F(HeadlessTest, BmpDumpOfTheVisiblePageLoadsBackPixelForPixel) {
     const std::string dir = headless_enter_temp_folder("dump");
     clear();

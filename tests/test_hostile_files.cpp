@@ -12,7 +12,6 @@
 #include <map>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +22,8 @@
 #include "platform/headless/headless.h"
 #include "platform/input.h"
 #include "play/play.h"
+#include "play_support.h"
+#include "players.h"
 #include "state/game_state.h"
 
 using namespace valmoren;
@@ -47,17 +48,8 @@ const char* damage_name(Damage d) {
     return "?";
 }
 
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_file(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using testing_support::read_whole_file;
+using testing_support::write_whole_file;
 
 bool ends_with(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -142,20 +134,11 @@ struct Budget {
     }
 };
 
-// Keys held for one turn of the player and let go at its next turn.
-struct Hands {
-    std::vector<int> held;
-    void hold(std::vector<int> keys) {
-        for (int k : held) headless_release(k);
-        held = std::move(keys);
-        for (int k : held) headless_press(k);
-    }
-};
+using players::Hands;
 
 // A simple level player: a key at every key wait, a fixed round of moves and
 // fire in play, Esc answered N once mid-stretch, N at the game-over question.
-void level_player(Budget& budget, Hands& hands, long& frame) {
-    budget.spend();
+void level_player(Hands& hands, long& frame) {
     if (headless_waiting_for_key()) {
         hands.hold({});
         headless_tap(KEY_SPACE);
@@ -191,29 +174,20 @@ void sound_out_effects() {
     headless_audio_pull(44100);
 }
 
-Outcome play_level(int level, bool level_done_overlay) {
+// One stretch from the state a program starts with (sound on): `body` runs
+// while the player takes its `turn`s within the budget; what came of it.
+template <typename Turn, typename Body>
+Outcome stretch(Turn turn, Body body) {
     Outcome out;
     g = GameState{};
     headless_reset();
-    // The state a game arrives at this level with, sound on.
-    g.music_on = 1;
-    size_array(g.enemies, 40);
-    g.wave_step = 1;
-    g.wave_no = 0;
-    g.rock_count = 1;
     Budget budget;
-    Hands hands;
-    long frame = 0;
-    headless_set_player([&] { level_player(budget, hands, frame); });
+    headless_set_player([&] {
+        budget.spend();
+        turn();
+    });
     try {
-        level_setup(level);
-        while (out.frames < LEVEL_FRAMES) {
-            ++out.frames;
-            if (level_frame() != LEVEL_GOES_ON) break;
-        }
-        if (level_done_overlay) show_overlay(1);
-        out.reached_end = true;
-        sound_out_effects();
+        body(out);
     } catch (const OverBudget&) {
         out.over_budget = true;
     } catch (const ProgramEnd& end) {
@@ -227,62 +201,55 @@ Outcome play_level(int level, bool level_done_overlay) {
     return out;
 }
 
+void key_at_every_wait() {
+    if (headless_waiting_for_key()) headless_tap(KEY_SPACE);
+}
+
+Outcome play_level(int level, bool level_done_overlay) {
+    Hands hands;
+    long frame = 0;
+    return stretch([&] { level_player(hands, frame); },
+                   [&](Outcome& out) {
+                       // The state a game arrives at this level with.
+                       size_array(g.enemies, 40);
+                       g.wave_step = 1;
+                       g.wave_no = 0;
+                       g.rock_count = 1;
+                       level_setup(level);
+                       while (out.frames < LEVEL_FRAMES) {
+                           ++out.frames;
+                           if (level_frame() != LEVEL_GOES_ON) break;
+                       }
+                       if (level_done_overlay) show_overlay(1);
+                       out.reached_end = true;
+                       sound_out_effects();
+                   });
+}
+
 // Every story slide, one key press each, with the story music on.
 Outcome play_story() {
-    Outcome out;
-    g = GameState{};
-    headless_reset();
-    g.music_on = 1;
-    Budget budget;
-    headless_set_player([&] {
-        budget.spend();
-        if (headless_waiting_for_key()) headless_tap(KEY_SPACE);
-    });
-    try {
+    return stretch(key_at_every_wait, [](Outcome& out) {
         for (int8_t set = 0; set <= 5; ++set) story_slideshow(set);
         out.reached_end = true;
         headless_audio_pull(44100);
-    } catch (const OverBudget&) {
-        out.over_budget = true;
-    }
-    headless_set_player({});
-    sound_shutdown();
-    return out;
+    });
 }
 
 // The victory pictures over the level-5 music, two keys, the score log.
 Outcome play_victory() {
-    Outcome out;
-    g = GameState{};
-    headless_reset();
-    g.music_on = 1;
-    g.level = 5;
-    g.score = 1230;
-    stream_open(g.stream_music, "sounds/m_fon5.ogg");
-    stream_play(g.stream_music);
-    Budget budget;
-    headless_set_player([&] {
-        budget.spend();
-        if (headless_waiting_for_key()) headless_tap(KEY_SPACE);
-    });
-    try {
+    return stretch(key_at_every_wait, [](Outcome& out) {
+        g.level = 5;
+        g.score = 1230;
+        stream_open(g.stream_music, "sounds/m_fon5.ogg");
+        stream_play(g.stream_music);
         out.exit_status = headless_run_program([] { victory(); });
         out.reached_end = out.exit_status == 0;
-    } catch (const OverBudget&) {
-        out.over_budget = true;
-    }
-    headless_set_player({});
-    out.score = g.score;
-    sound_shutdown();
-    return out;
+    });
 }
 
 // The whole program: logo, menu, Options left with Esc, Credits, Start, the
 // opening slides, some play, Esc and Y back to the menu, Exit.
 Outcome play_front_end() {
-    Outcome out;
-    g = GameState{};
-    headless_reset();
     enum Phase { MENU, STORY, LEVEL, MENU_AGAIN } phase = MENU;
     const std::vector<std::vector<int>> menu_keys = {
         {KEY_DOWN}, {KEY_ENTER}, {KEY_DOWN}, {KEY_ESC},     // Options, left unsaved
@@ -292,10 +259,8 @@ Outcome play_front_end() {
     size_t step = 0;
     long level_frames = 0;
     bool logo_done = false;
-    Budget budget;
     Hands hands;
-    headless_set_player([&] {
-        budget.spend();
+    return stretch([&] {
         const bool key_wait = headless_waiting_for_key();
         if (!logo_done) {
             // The start-up and logo waits (about 6.6 seconds) run out by themselves.
@@ -329,17 +294,10 @@ Outcome play_front_end() {
                 if (key_wait) hands.hold(step < exit_keys.size() ? exit_keys[step++] : std::vector<int>{});
                 return;
         }
-    });
-    try {
+    }, [&](Outcome& out) {
         out.exit_status = headless_run_program([] { game_main(); });
         out.reached_end = phase == MENU_AGAIN && step == exit_keys.size();
-    } catch (const OverBudget&) {
-        out.over_budget = true;
-    }
-    headless_set_player({});
-    out.level = g.level;
-    sound_shutdown();
-    return out;
+    });
 }
 
 Outcome play(Stretch s) {
@@ -405,7 +363,7 @@ void enter_run_folder_copy(const std::string& name) {
         ASSERT_TRUE(fs::exists(game / entry)) << "generated game data missing: " << entry;
         fs::copy(game / entry, entry, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     }
-    write_file("options.dat", "1\r\n0\r\n0\r\n");
+    write_whole_file("options.dat", "1\r\n0\r\n0\r\n");
 }
 
 // The data files of the copy whose path passes `wanted`.
@@ -451,12 +409,12 @@ void run_cases(const std::vector<std::string>& files, bool play_must_match) {
         ASSERT_TRUE(base.reached_end && !base.over_budget) << "intact run of the stretch for " << file
                                                   << ": over budget " << base.over_budget << ", exit "
                                                   << base.exit_status << ", level " << int(base.level);
-        const std::string good = read_file(file);
+        const std::string good = read_whole_file(file);
         for (Damage d : ALL_DAMAGE) {
             SCOPED_TRACE(file + ", " + damage_name(d));
-            write_file(file, damaged(file, good, d, seed++));
+            write_whole_file(file, damaged(file, good, d, seed++));
             const Outcome out = play(stretch);
-            write_file(file, good);
+            write_whole_file(file, good);
 
             EXPECT_FALSE(out.over_budget) << "ran past its budget: hung";
             EXPECT_TRUE(out.reached_end);
@@ -489,7 +447,7 @@ TEST(HostileFiles, EveryFileHasAStretchThatReadsIt) {
     // And every file the table names exists, so no case is skipped unnoticed.
     for (const auto& [file, stretch] : stretch_table()) EXPECT_TRUE(present.count(file)) << file;
     // The damage really is damage: cut copies are shorter, random ones differ.
-    const std::string ogg = read_file("sounds/m_fon.ogg");
+    const std::string ogg = read_whole_file("sounds/m_fon.ogg");
     const size_t headers = ogg_headers_end(ogg);
     EXPECT_GT(headers, 100u);
     EXPECT_LT(headers, ogg.size());

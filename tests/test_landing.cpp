@@ -7,31 +7,22 @@
 
 #include "levels/levels.h"
 #include "platform/headless/headless.h"
+#include "play_support.h"
 #include "state/game_state.h"
 
 using namespace valmoren;
+using namespace valmoren::testing_support;
 
 namespace {
 
-Image solid(int w, int h) {
-    Image img;
-    img.w = static_cast<uint16_t>(w);
-    img.h = static_cast<uint16_t>(h);
-    img.pixels.assign(static_cast<size_t>(w * h), 0x404040);
-    return img;
-}
-
 void fresh_level4() {
-    g = GameState{};
-    headless_reset();
-    g.level = 4;
-    g.music_on = 0;
+    fresh_level(4);
     g.craft_x = 300;
     g.craft_y = 446;
     g.rockets = 10;
     g.vel_y = 1;
-    g.img_player = solid(21, 45);
-    g.img_rock = solid(32, 27);
+    g.img_player = solid_image(21, 45, 0x404040);
+    g.img_rock = solid_image(32, 27, 0x404040);
     g.img_rock2 = g.img_rock;
     g.object_count = 20;
     size_array(g.objects, 20);

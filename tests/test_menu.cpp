@@ -78,6 +78,7 @@ TEST(MainMenu, OptionsAndCreditsComeBackWithTheBallOnStart) {
     EXPECT_EQ(headless_run_program([] { main_menu(); }), -1);
     EXPECT_EQ(options_label, "Music:");
     EXPECT_EQ(names, 0x4080C0u);
+    ASSERT_EQ(rows.size(), 8u);
     EXPECT_EQ(rows[3], 255);  // back from Options: on Start
     EXPECT_EQ(rows[5], 355);
     EXPECT_EQ(rows[7], 255);  // back from Credits: on Start

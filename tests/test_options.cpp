@@ -7,6 +7,10 @@
 #ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#else
+#include <windows.h>
+
+#include "platform/win32.h"
 #endif
 
 #include <functional>
@@ -104,6 +108,7 @@ TEST(OptionsScreen, EnterSwapsEachValueAndSaveWritesThem) {
                 });
     options_screen();
     // Up on Music stays on Music; Enter twice gives the value back.
+    ASSERT_EQ(ball_rows.size(), 10u);
     EXPECT_EQ(music_shown[1], "ON ");
     EXPECT_EQ(music_shown[2], "OFF");
     EXPECT_EQ(music_shown[3], "ON ");
@@ -336,9 +341,10 @@ TEST(OptionsSave, HardLinksAndTheOwnerStay) {
 
 #else
 
-// Windows: a settings file the player made read-only is left as it is, and
-// one with a second name (a hard link) keeps both names on the same file.
-TEST(OptionsSave, AReadOnlyFileStaysAndHardLinksStay) {
+// Windows: a settings file the player made read-only is left as it is; one
+// with a second name (a hard link) keeps both names on the same file; a
+// hidden or system one is saved like any other and keeps those marks.
+TEST(OptionsSave, ReadOnlyHiddenAndHardLinkedFiles) {
     fresh_folder("options-read-only");
     write_bytes("options.dat", "1\r\n1\r\n1\r\n");
     fs::permissions("options.dat", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
@@ -348,15 +354,96 @@ TEST(OptionsSave, AReadOnlyFileStaysAndHardLinksStay) {
     EXPECT_FALSE(fs::exists("options.dat.new"));
     EXPECT_EQ(fs::status("options.dat").permissions() & fs::perms::owner_write, fs::perms::none);
 
-    fresh_folder("options-hard-link");
-    write_bytes("options.dat", "1\r\n1\r\n1\r\n");
-    std::error_code ec;
-    fs::create_hard_link("options.dat", "also-options.dat", ec);
-    if (ec) GTEST_SKIP() << "no hard links here: " << ec.message();
-    save_with_music_swapped();
+    constexpr DWORD MARKS = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "hidden, system and hard-linked: written in place" : "hidden and system: replaced");
+        fresh_folder("options-hidden");
+        write_bytes("options.dat", "1\r\n1\r\n1\r\n");
+        ASSERT_TRUE(SetFileAttributesW(L"options.dat", MARKS));
+        std::error_code ec;
+        if (linked) {
+            fs::create_hard_link("options.dat", "also-options.dat", ec);
+            if (ec) GTEST_SKIP() << "no hard links here: " << ec.message();
+        }
+        save_with_music_swapped();
+        EXPECT_EQ(read_bytes("options.dat"), "0\r\n1\r\n1\r\n");
+        if (linked) {
+            EXPECT_EQ(read_bytes("also-options.dat"), "0\r\n1\r\n1\r\n");
+        }
+        EXPECT_EQ(GetFileAttributesW(L"options.dat") & MARKS, MARKS);
+        EXPECT_FALSE(fs::exists("options.dat.new"));
+        EXPECT_FALSE(fs::exists("options.dat.old"));
+    }
+}
+
+// Stands for the system's replace while another program holds the new file
+// for a moment (a synced Documents folder's client, a virus scanner): the
+// first `failures` calls fail with `code`, leaving the files as the system
+// documents for that failure and the new file held open, so that it can be
+// neither moved nor deleted, until the next call.
+struct HeldReplace {
+    static inline int failures = 0;
+    static inline DWORD code = 0;
+    static inline HANDLE held = INVALID_HANDLE_VALUE;
+
+    static int call(const wchar_t* target, const wchar_t* replacement, const wchar_t* backup) {
+        release();
+        if (failures == 0)
+            return ReplaceFileW(target, replacement, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+        --failures;
+        // 1176 without a backup name: the old file is already gone. 1177: it
+        // is gone from its name, kept under the backup name when one is given.
+        if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT && !backup) DeleteFileW(target);
+        if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) backup ? MoveFileW(target, backup) : DeleteFileW(target);
+        held = CreateFileW(replacement, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+        SetLastError(code);
+        return 0;
+    }
+    static void release() {
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        held = INVALID_HANDLE_VALUE;
+    }
+};
+
+// A save whose replace fails never loses the settings: held for a moment,
+// the save goes through once the file is let go; held for longer, the old
+// settings stay in place, or, where the old file is already gone from its
+// name, the new ones stay beside it and the next start reads them.
+TEST(OptionsSave, AFileAnotherProgramHoldsNeverLosesTheSettings) {
+    set_replace_file_call(HeldReplace::call);
+    const auto save = [](DWORD code, int failures) {
+        fresh_folder("options-held");
+        write_bytes("options.dat", "1\r\n1\r\n1\r\n");
+        HeldReplace::code = code;
+        HeldReplace::failures = failures;
+        save_with_music_swapped();
+        HeldReplace::release();
+    };
+
+    save(ERROR_UNABLE_TO_MOVE_REPLACEMENT, 2);
     EXPECT_EQ(read_bytes("options.dat"), "0\r\n1\r\n1\r\n");
-    EXPECT_EQ(read_bytes("also-options.dat"), "0\r\n1\r\n1\r\n");
     EXPECT_FALSE(fs::exists("options.dat.new"));
+    EXPECT_FALSE(fs::exists("options.dat.old"));
+
+    for (DWORD code : {DWORD(ERROR_UNABLE_TO_REMOVE_REPLACED), DWORD(ERROR_UNABLE_TO_MOVE_REPLACEMENT)}) {
+        SCOPED_TRACE(code);
+        save(code, 1000);
+        EXPECT_EQ(read_bytes("options.dat"), "1\r\n1\r\n1\r\n");
+        g = GameState{};
+        read_options();
+        EXPECT_EQ(g.music_on, 1);
+    }
+
+    save(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 1000);
+    EXPECT_FALSE(fs::exists("options.dat"));
+    g = GameState{};
+    read_options();
+    EXPECT_EQ(g.music_on, 0);
+    EXPECT_EQ(read_bytes("options.dat"), "0\r\n1\r\n1\r\n");
+    EXPECT_FALSE(fs::exists("options.dat.new"));
+    EXPECT_FALSE(fs::exists("options.dat.old"));
+    set_replace_file_call(nullptr);
 }
 
 #endif

@@ -216,7 +216,7 @@ double overlap(const std::vector<bool>& a, const std::vector<bool>& b) {
 TEST(Pictures, ShipHeadingsTurnClockwiseFromNoseUp) {
     std::vector<Image> ship;
     for (int k = 1; k <= 16; ++k) ship.push_back(load(IMG + "rotate/abc" + std::to_string(k) + ".bmp"));
-    for (const Image& s : ship) ASSERT_EQ(s.w, 50);
+    for (const Image& s : ship) ASSERT_TRUE(s.w == 50 && s.pixels.size() == 50u * 50u) << s.w << " x " << s.h;
     for (int a = 0; a < 16; ++a)
         for (int b = a + 1; b < 16; ++b) EXPECT_NE(ship[a].pixels, ship[b].pixels) << a + 1 << " vs " << b + 1;
 

@@ -186,47 +186,94 @@ TEST(Objects, BallBouncesOffShipsHalvingItsSpeed) {
     }
 }
 
-// Level 2: every obstacle that meets the plane crashes into it (30 energy,
-// 20 score, the obstacle struck); one that only touches the plane's edge, or
-// passes beside it, does not.
-TEST(Objects, Level2ObstaclesCrashIntoThePlane) {
+// Level 2: every obstacle that meets the plane (27 x 40) crashes into it (30
+// energy, 20 score, the obstacle struck), each with its box: a ship 47 x 54,
+// the asteroids 32 x 27 and 32 x 25; one whose corner only touches the plane's
+// does not. Ships and stations (75 x 84, 48 x 62) rub against the ball left in
+// mid-screen (16 x 16) for 1 energy.
+TEST(Objects, Level2ObstaclesCrashIntoThePlaneAndRubTheBall) {
     fresh_game("objects_l2_crash");
+    const struct {
+        int32_t kind, w, h;
+    } obstacles[] = {{OBJECT_ENEMY, 47, 54}, {OBJECT_ROCK, 32, 27}, {OBJECT_ROCK2, 32, 25}};
+    for (const auto& o : obstacles) {
+        SCOPED_TRACE(testing::Message() << "kind " << o.kind << " against the plane");
+        expect_box_edges(300, 400, 27, 40, o.w, o.h, [&](int32_t x, int32_t y) {
+            field(2, 5);
+            g.craft_x = 300;
+            g.craft_y = 400;
+            g.energy = 100;
+            g.score = 50;
+            place(0, o.kind, x, y, 0);
+            update_objects();
+            const bool crashed = g.objects[0].kind == OBJECT_HIT;
+            EXPECT_EQ(g.energy, crashed ? 70 : 100);
+            EXPECT_EQ(g.score, crashed ? 30 : 50);
+            return crashed;
+        });
+    }
     field(2, 5);
     g.craft_x = 300;
     g.craft_y = 400;
-    struct Case { int32_t kind, x, y; bool crash; };
-    const Case cases[] = {
-        {OBJECT_ENEMY, 260, 350, true},   // a ship's 47 x 54 box over the plane's top-left corner
-        {OBJECT_ROCK, 310, 420, true},    // an asteroid's corner inside the plane
-        {OBJECT_ROCK2, 320, 380, true},
-        {OBJECT_ENEMY, 253, 346, false},  // the ship's box ends exactly at the plane's corner
-        {OBJECT_ROCK, 327, 400, false},   // beside the plane, edge to edge
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.kind << " at " << c.x << "," << c.y);
-        place(0, c.kind, c.x, c.y, 0);
-        g.energy = 100;
-        g.score = 50;
-        update_objects();
-        EXPECT_EQ(g.energy, c.crash ? 70 : 100);
-        EXPECT_EQ(g.score, c.crash ? 30 : 50);
-        EXPECT_EQ(g.objects[0].kind, c.crash ? OBJECT_HIT : c.kind);
+    place(0, OBJECT_ENEMY, 253, 346, 0);  // the ship's box ends exactly at the plane's corner
+    update_objects();
+    EXPECT_EQ(g.objects[0].kind, OBJECT_ENEMY);
+
+    const struct {
+        int32_t kind, w, h;
+    } rubbing[] = {{OBJECT_ENEMY, 75, 84}, {OBJECT_ROCK, 48, 62}};
+    for (const auto& o : rubbing) {
+        SCOPED_TRACE(testing::Message() << "kind " << o.kind << " against the ball");
+        expect_box_edges(200, 200, o.w, o.h, 16, 16, [&](int32_t x, int32_t y) {
+            field(2, 5);
+            g.energy = 100;
+            g.player_x = x;
+            g.player_y = y;
+            place(0, o.kind, 200, 200, 0);
+            update_objects();
+            return g.energy == 99;
+        });
     }
 }
 
 TEST(Objects, Level5CrosshairAndObjectsGettingThrough) {
     fresh_game("objects_l5");
-    field(5, 25);
-    g.energy = 240;
-    g.score = 0;
-    g.thrust = 1.0;
-    // Crosshair's hot spot (x + 14, y + 14, 4 x 4) in the middle of a kind-1 box.
-    FallingObject& ship = place(0, 1, 300, 100, 6);
-    g.player_x = 300 + 10 - 16;
-    g.player_y = 106 + 30 - 16;
-    update_objects();
-    EXPECT_EQ(ship.kind, 4);
-    EXPECT_EQ(g.score, 50);
+    // The crosshair's 4 x 4 spot at (x + 14, y + 14) against each target's box,
+    // while the shot is charged (0 < thrust <= 5).
+    const struct {
+        int32_t kind, w, h;
+    } targets[] = {{OBJECT_ENEMY, 20, 60}, {OBJECT_ROCK, 60, 61}, {OBJECT_ROCK2, 32, 27}};
+    auto shot_at = [](int32_t kind, int32_t x, int32_t y, double thrust) {
+        field(5, 25);
+        g.score = 0;
+        g.thrust = thrust;
+        place(0, kind, 300, 200, 0);
+        g.player_x = x - 14;
+        g.player_y = y - 14;
+        update_objects();
+        return g.objects[0].kind == OBJECT_HIT && g.score == 50;
+    };
+    for (const auto& t : targets) {
+        SCOPED_TRACE(testing::Message() << "kind " << t.kind);
+        expect_box_edges(300, 200, t.w, t.h, 4, 4, [&](int32_t x, int32_t y) { return shot_at(t.kind, x, y, 1.0); });
+    }
+    EXPECT_FALSE(shot_at(OBJECT_ROCK, 320, 220, 0.0)) << "not charged";
+    EXPECT_TRUE(shot_at(OBJECT_ROCK, 320, 220, 5.0)) << "the last charge that fires";
+    EXPECT_FALSE(shot_at(OBJECT_ROCK, 320, 220, 5.1)) << "over-charged";
+
+    // Below 460 an object has got through: y 460 has not, 461 has, and costs
+    // 30; an empty record (kind 0) costs nothing.
+    const struct {
+        int32_t kind, y;
+        int16_t energy;
+    } falls[] = {{OBJECT_ENEMY, 460, 240}, {OBJECT_ENEMY, 461, 210}, {OBJECT_NONE, 461, 240}};
+    for (const auto& f : falls) {
+        field(5, 25);
+        g.energy = 240;
+        place(0, f.kind, 300, f.y, 0);
+        update_objects();
+        EXPECT_EQ(g.energy, f.energy) << "kind " << f.kind << " at " << f.y;
+    }
 
     // Shot at y = 455, falling 6: at 461 it is an explosion (kind 5) and
     // still costs 30.
@@ -249,15 +296,6 @@ TEST(Objects, Level5CrosshairAndObjectsGettingThrough) {
     EXPECT_EQ(g.energy, 180);
     EXPECT_EQ(g.score, 0);
     EXPECT_EQ(through.kind, 0);
-
-    // An over-charged crosshair (above 5) does not hit.
-    field(5, 25);
-    g.thrust = 5.1;
-    FallingObject& spared = place(0, 2, 300, 100, 0);
-    g.player_x = 300 + 30 - 16;
-    g.player_y = 100 + 30 - 16;
-    update_objects();
-    EXPECT_EQ(spared.kind, 2);
 
     // Level-5 objects fall at 3 up to the phase's speed.
     field(5, 25);

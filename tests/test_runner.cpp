@@ -1,7 +1,8 @@
 // The level runner: requests honoured in the frame that raises them, restarts
 // that go back to the level-1 set-up from any level (in a loop, not nested),
 // level 4 lost to the crawling pad, the level-3 frame that wins the level
-// never shown, and a won level left by a request that does not count as won.
+// never shown, a won level left by a request that does not count as won, and
+// the score log's lines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -264,4 +265,15 @@ TEST(StaleWin, RestartAfterAWinAndAGameOverInOneFrame) {
         return true;
     });
     expect_level1_from_its_start(second);
+}
+
+TEST(ScoreLog, RecordsAppendWithSignedScores) {
+    fresh_game("score_log");
+    g.score = 1234;
+    append_score_log();
+    g.score = static_cast<int16_t>(32767 + 40);  // wrapped below zero
+    append_score_log();
+    const std::string d = today_mdy();
+    EXPECT_EQ(read_whole_file("score.dat"), d + "\r\n 1234\r\n***\r\n" + d + "\r\n-32729\r\n***\r\n");
+    EXPECT_EQ(d.size(), 10u);
 }

@@ -5,23 +5,14 @@
 #include "levels/levels.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
+#include "play_support.h"
 #include "state/game_state.h"
 
 using namespace valmoren;
-
-namespace {
-
-void fresh_level2_pool() {
-    g = GameState{};
-    headless_reset();
-    g.level = 2;
-    size_array(g.shots, 210);
-}
-
-}  // namespace
+using valmoren::testing_support::fresh_level2;
 
 TEST(ShotPool, CycleGivesIndices1To200ThenWaitsForTheScreenToEmpty) {
-    fresh_level2_pool();
+    fresh_level2();
     for (int n = 1; n <= 200; ++n) {
         ASSERT_TRUE(shots_available()) << "shot " << n;
         fire_shot(300, 436, 1);
@@ -46,7 +37,7 @@ TEST(ShotPool, CycleGivesIndices1To200ThenWaitsForTheScreenToEmpty) {
 }
 
 TEST(ShotPool, ShotsLeaveFromTheShootersPosition) {
-    fresh_level2_pool();
+    fresh_level2();
     fire_shot(300, 436, 1);
     fire_shot(100, 90, 2);
     const Shot& up = g.shots[1];
@@ -61,7 +52,7 @@ TEST(ShotPool, ShotsLeaveFromTheShootersPosition) {
 }
 
 TEST(ShotPool, MoveFreesShotsOnlyOnceTheyLeaveTheScreen) {
-    fresh_level2_pool();
+    fresh_level2();
     fire_shot(300, 436, 1);  // y 436, 431, ... 1, then -4
     fire_shot(100, 400, 2);  // y 405, 412, ... 475, then 482
     int up_frames = 0, down_frames = 0;
@@ -76,14 +67,14 @@ TEST(ShotPool, MoveFreesShotsOnlyOnceTheyLeaveTheScreen) {
     EXPECT_EQ(g.shots[2].y, 482);
 
     // An empty pool (last_shot 0) is not moved, even a record at index 0.
-    fresh_level2_pool();
+    fresh_level2();
     g.shots[0] = Shot{10, 100, -5, 1};
     move_shots();
     EXPECT_EQ(g.shots[0].y, 100);
 }
 
 TEST(ShotPool, NeverWritesPastAShortPool) {
-    fresh_level2_pool();
+    fresh_level2();
     size_array(g.shots, 0);  // other levels hold only index 0
     g.last_shot = 5;
     fire_shot(1, 1, 1);
@@ -98,7 +89,7 @@ TEST(ShotPool, NeverWritesPastAShortPool) {
 }
 
 TEST(FireLimiter, OneShotPerIntervalAndOnlyWhileAsked) {
-    fresh_level2_pool();
+    fresh_level2();
     headless_advance(1.0);
     EXPECT_FALSE(fire_allowed(KEY_SPACE)) << "Space not held";
     EXPECT_TRUE(fire_allowed(1)) << "the mouse request needs no key";

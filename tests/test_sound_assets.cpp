@@ -475,6 +475,7 @@ TEST(SoundMastering, EachEffectStandsOutByTheSameAmountOverEveryLevelsMusic) {
         const LevelSounds& game = LEVEL_SOUNDS[k];
         EXPECT_EQ(mix.level, game.level);
         EXPECT_STREQ(mix.music, game.music);
+        ASSERT_FALSE(game.effects.empty()) << game.music;
         EXPECT_STREQ(mix.fx, game.effects[0]);
         if (game.effects.size() > 1) EXPECT_STREQ(mix.fx2, game.effects[1]);
         else EXPECT_EQ(mix.fx2, nullptr);
@@ -504,6 +505,7 @@ TEST(SoundMastering, NoLevelClipsWhereverItsEffectsFall) {
             fx.push_back(mixer_open((SOUNDS + e).c_str()));
             ASSERT_NE(fx.back(), 0) << e;
         }
+        ASSERT_FALSE(fx.empty());
         int64_t mixed = 0, clamped = 0;
         int highest = 0;
         // One frame of the game: the music asked for, then a frame's worth mixed
@@ -621,7 +623,7 @@ TEST(Synth, ALoopingSongCarriesItsLastNoteIntoItsStart) {
     s.reverb = 0.0f;
     s.echo_feedback = 0.0f;
     const Stereo looped = render_song(s);
-    EXPECT_EQ(looped.frames(), static_cast<size_t>(2 * RATE));
+    ASSERT_EQ(looped.frames(), static_cast<size_t>(2 * RATE));
     EXPECT_NEAR(peak_of(looped), std::pow(10.0, -9.0 / 20.0), 1e-4);
     float head = 0.0f;
     for (size_t i = 0; i < RATE / 10; ++i) head = std::max(head, std::fabs(looped.left[i]));
@@ -630,7 +632,7 @@ TEST(Synth, ALoopingSongCarriesItsLastNoteIntoItsStart) {
     s.loop = false;
     s.tail = 0.5f;
     const Stereo once = render_song(s);
-    EXPECT_EQ(once.frames(), static_cast<size_t>(2.5 * RATE));
+    ASSERT_EQ(once.frames(), static_cast<size_t>(2.5 * RATE));
     EXPECT_FLOAT_EQ(once.left[0], 0.0f);
     EXPECT_FLOAT_EQ(once.left.back(), 0.0f) << "faded to silence at the end";
 }

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "platform/files.h"
@@ -12,22 +10,17 @@
 #include "platform/headless/image_dump.h"
 #include "platform/screen.h"
 #include "platform/textfile.h"
+#include "play_support.h"
 
 using namespace valmoren;
 
 namespace {
 
-void write_bytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string file_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing_support::read_whole_file;
+using testing_support::write_whole_file;
 
 std::vector<std::string> all_lines(const std::string& bytes, int count) {
-    write_bytes("lines.txt", bytes);
+    write_whole_file("lines.txt", bytes);
     const int n = free_file_number();
     open_file("lines.txt", FILE_INPUT, n);
     std::vector<std::string> out;
@@ -41,7 +34,7 @@ std::vector<std::string> all_lines(const std::string& bytes, int count) {
 }
 
 std::vector<std::string> all_items(const std::string& bytes, int count) {
-    write_bytes("items.txt", bytes);
+    write_whole_file("items.txt", bytes);
     const int n = free_file_number();
     open_file("items.txt", FILE_INPUT, n);
     std::vector<std::string> out;
@@ -106,7 +99,7 @@ TEST_F(TextFileTest, WrittenBytesAreExact) {
     ASSERT_EQ(open_file("score.dat", FILE_OUTPUT, n), 0);
     write_number(n, 1234, true);
     close_file(n);
-    EXPECT_EQ(file_bytes("score.dat"), std::string("\x20\x31\x32\x33\x34\x0D\x0A"));
+    EXPECT_EQ(read_whole_file("score.dat"), std::string("\x20\x31\x32\x33\x34\x0D\x0A"));
 
     ASSERT_EQ(open_file("score.dat", FILE_APPEND, n), 0);
     write_text(n, "***", true);
@@ -115,23 +108,23 @@ TEST_F(TextFileTest, WrittenBytesAreExact) {
     write_text(n, "", true);
     EXPECT_TRUE(file_ok(n));
     close_file(n);
-    EXPECT_EQ(file_bytes("score.dat"), std::string(" 1234\r\n***\r\n-7 0\r\n"));
+    EXPECT_EQ(read_whole_file("score.dat"), std::string(" 1234\r\n***\r\n-7 0\r\n"));
 
     ASSERT_EQ(open_file("score.dat", FILE_OUTPUT, n), 0);  // output empties the file
     close_file(n);
-    EXPECT_EQ(file_bytes("score.dat"), "");
+    EXPECT_EQ(read_whole_file("score.dat"), "");
 
     ASSERT_EQ(open_file("fresh.dat", FILE_APPEND, n), 0);  // append creates a missing file
     write_text(n, "1", true);
     close_file(n);
-    EXPECT_EQ(file_bytes("fresh.dat"), "1\r\n");
+    EXPECT_EQ(read_whole_file("fresh.dat"), "1\r\n");
 }
 
 // The browser build copies the player's folder to lasting storage when told a
 // kept file changed: every written file that is closed tells it once, however
 // it is closed; files only read, and opens that failed, do not.
 TEST_F(TextFileTest, ClosingAWrittenFileReportsItOnce) {
-    write_bytes("in.txt", "x\r\n");
+    write_whole_file("in.txt", "x\r\n");
     ASSERT_EQ(open_file("in.txt", FILE_INPUT, 1), 0);
     close_file(1);
     EXPECT_NE(open_file("no-such-folder/out.dat", FILE_OUTPUT, 2), 0);
@@ -147,7 +140,7 @@ TEST_F(TextFileTest, ClosingAWrittenFileReportsItOnce) {
     ASSERT_EQ(open_file("score.dat", FILE_APPEND, 1), 0);
     ASSERT_EQ(open_file("in.txt", FILE_INPUT, 1), 0);  // the number is reused: the log is closed first
     EXPECT_EQ(headless_files_written(), 2);
-    EXPECT_EQ(file_bytes("score.dat"), "");
+    EXPECT_EQ(read_whole_file("score.dat"), "");
 
     ASSERT_EQ(open_file("a.dat", FILE_OUTPUT, 2), 0);
     ASSERT_EQ(open_file("b.dat", FILE_APPEND, 3), 0);
@@ -157,7 +150,7 @@ TEST_F(TextFileTest, ClosingAWrittenFileReportsItOnce) {
 
 TEST_F(TextFileTest, NumbersAndFailuresAreHarmless) {
     EXPECT_EQ(free_file_number(), 1);
-    write_bytes("a.txt", "x");
+    write_whole_file("a.txt", "x");
     ASSERT_EQ(open_file("a.txt", FILE_INPUT, 1), 0);
     ASSERT_EQ(open_file("b.txt", FILE_OUTPUT, 3), 0);
     EXPECT_EQ(free_file_number(), 2);
@@ -192,7 +185,7 @@ TEST_F(TextFileTest, NumbersAndFailuresAreHarmless) {
     std::string line;
     read_line(1, line);
     EXPECT_EQ(line, "x");
-    EXPECT_EQ(file_bytes("a.txt"), "x");
+    EXPECT_EQ(read_whole_file("a.txt"), "x");
 
     EXPECT_TRUE(texts_equal("1", "1"));
     EXPECT_FALSE(texts_equal("1", "1 "));
@@ -206,8 +199,8 @@ TEST(GameFiles, ReadsFallBackToTheDataFolderAndWritesStayInTheWorkingFolder) {
     namespace fs = std::filesystem;
     const fs::path data = fs::path(headless_enter_temp_folder("files_data"));
     fs::create_directories(data / "img");
-    write_bytes((data / "suget.dat").string(), "from the data folder\r\n");
-    write_bytes((data / "options.dat").string(), "1\r\n");
+    write_whole_file((data / "suget.dat").string(), "from the data folder\r\n");
+    write_whole_file((data / "options.dat").string(), "1\r\n");
     Image red;
     headless_enter_temp_folder("files_player");
     fs::create_directories("img");
@@ -236,8 +229,8 @@ TEST(GameFiles, ReadsFallBackToTheDataFolderAndWritesStayInTheWorkingFolder) {
     EXPECT_EQ(open_file("options.dat", FILE_OUTPUT, n), 0);
     write_text(n, "0", true);
     close_file(n);
-    EXPECT_EQ(file_bytes("options.dat"), "0\r\n");
-    EXPECT_EQ(file_bytes((data / "options.dat").string()), "1\r\n");
+    EXPECT_EQ(read_whole_file("options.dat"), "0\r\n");
+    EXPECT_EQ(read_whole_file((data / "options.dat").string()), "1\r\n");
 
     // Without a data folder nothing is found outside the working folder.
     set_data_folder("");

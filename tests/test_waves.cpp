@@ -4,25 +4,14 @@
 
 #include "levels/levels.h"
 #include "platform/headless/headless.h"
+#include "platform/input.h"
+#include "play_support.h"
 #include "state/game_state.h"
 
 using namespace valmoren;
+using namespace valmoren::testing_support;
 
 namespace {
-
-void fresh_level2() {
-    g = GameState{};
-    headless_reset();
-    g.level = 2;
-    g.music_on = 0;
-    size_array(g.enemies, 40);
-    size_array(g.shots, 210);
-    size_array(g.objects, 15);
-    g.object_count = 5;
-    g.wave_step = 1;
-    g.craft_x = 300;
-    g.craft_y = 436;
-}
 
 // Leaves only enemy i of the formation alive.
 void only_enemy(int i) {
@@ -129,19 +118,18 @@ TEST(EnemyFire, OnlyWhenThePlanesLeftEdgeIsUnderTheEnemy) {
     EXPECT_EQ(g.shots[1].kind, 2);
 }
 
-TEST(ShotHits, ShotsHitThePlaneEveryEnemyTheyOverlapAndFallingObjects) {
+// A shot that overlaps two enemies hits both; an empty object (kind 0) is no
+// target; with no energy left the enemy shots pass through the plane.
+TEST(ShotHits, OneShotHitsEveryEnemyItOverlapsAndEmptyObjectsAreNoTargets) {
     fresh_level2();
     build_formation(1);
     // Enemy 1 has drifted onto enemy 0: a shot where they overlap hits both.
     g.enemies[1].x = 112;
     g.shots[1] = Shot{110, 30, -5, 1};
-    // An enemy shot on the plane.
-    g.shots[2] = Shot{310, 440, 7, 2};
-    // A player shot into an asteroid (kind 2) and one into an empty object (kind 0).
-    g.objects[0] = FallingObject{400, 300, 3, 0, 2, 1};
     g.objects[1] = FallingObject{500, 300, 3, 0, 0, 1};
-    g.shots[3] = Shot{410, 310, -5, 1};
     g.shots[4] = Shot{510, 310, -5, 1};
+    g.energy = 0;
+    g.shots[2] = Shot{310, 440, 7, 2};
     g.last_spawned = 1;
     g.last_shot = 4;
     resolve_shot_hits();
@@ -149,20 +137,68 @@ TEST(ShotHits, ShotsHitThePlaneEveryEnemyTheyOverlapAndFallingObjects) {
     EXPECT_EQ(g.enemies[1].hits, 4);
     EXPECT_EQ(g.enemies[2].hits, 5);
     EXPECT_EQ(g.shots[1].kind, 0);
-    EXPECT_EQ(g.energy, 210);
-    EXPECT_EQ(g.shots[2].kind, 0);
-    EXPECT_EQ(g.objects[0].kind, 4);
-    EXPECT_EQ(g.shots[3].kind, 0);
-    EXPECT_EQ(g.objects[1].kind, 0);
     EXPECT_EQ(g.shots[4].kind, 1) << "an empty object is not a target";
-    EXPECT_EQ(g.score, 20);
-
-    // With no energy left the enemy shots pass through the plane.
-    g.energy = 0;
-    g.shots[2] = Shot{310, 440, 7, 2};
-    resolve_shot_hits();
+    EXPECT_EQ(g.score, 0);
     EXPECT_EQ(g.shots[2].kind, 2);
     EXPECT_EQ(g.energy, 0);
+}
+
+// Every level-2 hit box at its edges: a player shot (5 x 8) against an enemy
+// (62 x 39) and a ship (47 x 54), as a 5 x 7 box against the asteroids (32 x 27,
+// 32 x 25); an enemy shot (5 x 7) against the plane (27 x 40); the plane
+// flying into an enemy, which ends the game.
+TEST(ShotHits, EveryBoxMeetsOnePixelOverItsEdgesAndNotEdgeToEdge) {
+    // A shot of `kind` at (x, y) against what is set up: true when it hit
+    // (a hit frees the shot).
+    auto shot_hits = [](int32_t kind, int32_t x, int32_t y) {
+        g.shots[1] = Shot{x, y, 0, kind};
+        g.last_shot = 1;
+        resolve_shot_hits();
+        return g.shots[1].kind == SHOT_FREE;
+    };
+    auto formation_of_one = [] {
+        fresh_level2();
+        build_formation(1);
+        only_enemy(0);  // at (50, 20)
+    };
+    {
+        SCOPED_TRACE("player shot against an enemy");
+        expect_box_edges(50, 20, 62, 39, 5, 8, [&](int32_t x, int32_t y) {
+            formation_of_one();
+            return shot_hits(SHOT_PLAYER, x, y) && g.enemies[0].hits == 4;
+        });
+    }
+    const struct {
+        int32_t kind, w, h, shot_h;
+    } obstacles[] = {{OBJECT_ENEMY, 47, 54, 8}, {OBJECT_ROCK, 32, 27, 7}, {OBJECT_ROCK2, 32, 25, 7}};
+    for (const auto& o : obstacles) {
+        SCOPED_TRACE(testing::Message() << "player shot against a falling object of kind " << o.kind);
+        expect_box_edges(300, 200, o.w, o.h, 5, o.shot_h, [&](int32_t x, int32_t y) {
+            fresh_level2();
+            g.objects[0] = FallingObject{300, 200, 0, 0, o.kind, 1};
+            g.last_spawned = 0;
+            return shot_hits(SHOT_PLAYER, x, y) && g.objects[0].kind == OBJECT_HIT && g.score == 20;
+        });
+    }
+    {
+        SCOPED_TRACE("enemy shot against the plane");
+        expect_box_edges(300, 436, 27, 40, 5, 7, [&](int32_t x, int32_t y) {
+            fresh_level2();
+            return shot_hits(SHOT_ENEMY, x, y) && g.energy == 210;
+        });
+    }
+    {
+        SCOPED_TRACE("the plane against an enemy");
+        expect_box_edges(50, 20, 62, 39, 27, 40, [&](int32_t x, int32_t y) {
+            formation_of_one();
+            g.craft_x = x;
+            g.craft_y = y;
+            headless_set_player([] { headless_press(KEY_N); });  // N to "Game reset?!"
+            update_enemies(1);
+            headless_set_player(nullptr);
+            return g.request == REQUEST_LEAVE;
+        });
+    }
 }
 
 TEST(WaveSequence, WavesStartEndAtTwentyOneGoneAndTheFifthWins) {

@@ -10,8 +10,8 @@
 #   - the player's folder chosen from the program's own location and made on
 #     the first start;
 #   - the whole game headless at the install layout (the scripted players):
-#     options saved and the score log appended in the player's folder and
-#     nowhere else, a picture dropped into the player's img/ drawn instead of
+#     options saved, the score log appended and the game's recording kept in
+#     the player's folder and nowhere else, a picture dropped into the player's img/ drawn instead of
 #     the installed one, the installed data untouched;
 #   - the real program in a window under Xvfb (skipped where missing): logo,
 #     menu with the dropped picture, Options, a value changed, Save and Exit,
@@ -27,14 +27,17 @@ import tempfile
 sys.dont_write_bytecode = True  # the source tree stays as checked out
 import xml.etree.ElementTree as ET
 
-import installed_window
-from installed_window import log, window_test, xsession
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "xvfb"))
+import xsession  # noqa: E402
+from xsession import log  # noqa: E402
 
 PREFIX = "/usr/local"
 APP_ID = "org.valmoren.valmoren"
 ICON_SIZES = (32, 48, 64, 128, 256)
 EXIT_BUTTON_COLOUR = (0x20, 0xC0, 0x40)
-SOURCE = os.path.normpath(os.path.join(installed_window.HERE, "..", ".."))
+SOURCE = os.path.normpath(os.path.join(HERE, "..", ".."))
 
 
 def run(args, env=None, cwd=None, timeout=60):
@@ -61,6 +64,37 @@ def write_solid_bmp(path, w, h, rgb):
         f.write(header + info + pixels)
 
 
+def icon_problems(path, size):
+    """What is wrong with one installed icon: not a PNG of size x size with
+    alpha, not transparent in its corners, or too little of the ship's bright
+    hull to read at that size."""
+    png = xsession.read_png(path)
+    if png is None:
+        return [f"{path}: not a readable 8-bit PNG"]
+    w, h, channels, rows = png
+    if (w, h, channels) != (size, size, 4):
+        return [f"{path}: {w}x{h} with {channels} channels, not {size}x{size} RGBA"]
+    problems = []
+    if rows[0][3] != 0 or rows[-1][-1] != 0:
+        problems.append(f"{path}: the corners are not transparent")
+    opaque = bright = 0
+    for row in rows:
+        for x in range(w):
+            r, g, b, a = row[4 * x:4 * x + 4]
+            if a == 255:
+                opaque += 1
+                bright += (r * 3 + g * 6 + b) // 10 >= 140
+            elif a != 0:
+                problems.append(f"{path}: half-transparent pixels")
+                return problems
+    if opaque < 0.8 * w * h:
+        problems.append(f"{path}: only {opaque} of {w * h} pixels drawn")
+    # The ship's light hull and wings stand out against the dark square.
+    if bright < 0.08 * w * h:
+        problems.append(f"{path}: only {bright} bright pixels: the ship would not read")
+    return problems
+
+
 def installed_file_problems(build, top):
     """The install under `top` (DESTDIR + prefix) against what the build made."""
     problems = []
@@ -71,9 +105,9 @@ def installed_file_problems(build, top):
         problems.append("bin/valmoren is missing or not executable")
     # The data is exactly what the generator wrote: every picture, sound and
     # the captions, nothing a player's run left in the run folder.
-    generated = {k: v for k, v in installed_window.listing(game).items()
+    generated = {k: v for k, v in xsession.listing(game).items()
                  if k.split("/")[0] in ("img", "sounds", "suget.dat")}
-    installed = installed_window.listing(data)
+    installed = xsession.listing(data)
     if installed != generated:
         extra = sorted(set(installed) - set(generated))
         missing = sorted(set(generated) - set(installed))
@@ -97,7 +131,7 @@ def installed_file_problems(build, top):
 
     for size in ICON_SIZES:
         icon = os.path.join(top, "share", "icons", "hicolor", f"{size}x{size}", "apps", APP_ID + ".png")
-        problems += installed_window.icon_problems(icon, size)
+        problems += icon_problems(icon, size)
 
     problems += metainfo_problems(os.path.join(top, "share", "metainfo", APP_ID + ".metainfo.xml"))
 
@@ -185,10 +219,10 @@ def command_line_problems(program, version, work):
     os.makedirs(home)
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "XDG_DATA_HOME")}
     env.update(HOME=home, SDL_AUDIODRIVER="nosuchdriver")
-    cases = ((["--help"], 0, "usage: valmoren [--help | --version]\n", ""),
+    cases = ((["--help"], 0, "usage: valmoren [--help | --version | --record FILE | --play FILE | --check FILE]\n", ""),
              (["--version"], 0, f"valmoren {version}\n", ""),
-             (["--vers"], 2, "", "usage: valmoren [--help | --version]\n"),
-             (["--help", "extra"], 2, "", "usage: valmoren [--help | --version]\n"))
+             (["--vers"], 2, "", "usage: valmoren [--help | --version | --record FILE | --play FILE | --check FILE]\n"),
+             (["--help", "extra"], 2, "", "usage: valmoren [--help | --version | --record FILE | --play FILE | --check FILE]\n"))
     for args, status, out_start, err in cases:
         try:
             r = run([program] + args, env=env, cwd=work, timeout=20)
@@ -227,18 +261,6 @@ def folder_choice_problems(player_program, top, work):
     return problems
 
 
-def region_problem(picture, left, top, w, h, expected):
-    """None when the picture's w x h pixels at (left, top) are what
-    `expected(x, y)` says (None there: any colour)."""
-    wrong = 0
-    for y in range(h):
-        for x in range(w):
-            want = expected(x, y)
-            if want is not None and picture.pixel(left + x, top + y) != want:
-                wrong += 1
-    return None if wrong == 0 else f"{wrong} of {w * h} pixels at ({left}, {top}) differ"
-
-
 def headless_game_problems(player_program, top, work):
     """The whole game played headless at the install layout."""
     problems = []
@@ -253,7 +275,7 @@ def headless_game_problems(player_program, top, work):
         return ["the installed menu buttons cannot be read"]
     write_solid_bmp(os.path.join(player_folder, "img", "exit.bmp"), installed_exit.w, installed_exit.h,
                     EXIT_BUTTON_COLOUR)
-    before = installed_window.listing(data)
+    before = xsession.listing(data)
     menu_shot = os.path.join(work, "headless-menu.bmp")
     env = dict(os.environ, HOME=home, XDG_DATA_HOME=xdg)
     # The first start: Options, music off and keyboard on, Save and Exit, Exit.
@@ -273,82 +295,61 @@ def headless_game_problems(player_program, top, work):
     if menu is None:
         problems.append("no picture of the menu")
     else:
-        problem = region_problem(menu, 270, 400, installed_exit.w, installed_exit.h,
-                                 lambda x, y: EXIT_BUTTON_COLOUR)
-        if problem:
-            problems.append("the exit button dropped into the player's img/ is not drawn: " + problem)
-        problem = region_problem(menu, 270, 250, installed_start.w, installed_start.h,
-                                 lambda x, y: None if installed_start.pixel(x, y) == (255, 0, 255)
-                                 else installed_start.pixel(x, y))
-        if problem:
-            problems.append("the installed start button is not drawn: " + problem)
+        dropped = xsession.Picture(installed_exit.w, installed_exit.h,
+                                   bytes(EXIT_BUTTON_COLOUR) * (installed_exit.w * installed_exit.h))
+        for what, picture, y in (("the exit button dropped into the player's img/", dropped, 400),
+                                 ("the installed start button", installed_start, 250)):
+            if xsession.match_fraction(menu, picture, 270, y) < 1.0:
+                problems.append(f"{what} is not drawn at (270, {y})")
 
-    options = installed_window.read_bytes(os.path.join(player_folder, "options.dat"))
+    options = xsession.read_bytes(os.path.join(player_folder, "options.dat"))
     if options != b"0\r\n0\r\n0\r\n":
         problems.append(f"options.dat in the player's folder holds {options!r}, not music off, keyboard, window")
-    score = (installed_window.read_bytes(os.path.join(player_folder, "score.dat")) or b"").split(b"\r\n")
+    score = (xsession.read_bytes(os.path.join(player_folder, "score.dat")) or b"").split(b"\r\n")
     if len(score) != 4 or score[2] != b"***" or score[3] != b"" or not score[1].strip().isdigit():
         problems.append(f"score.dat in the player's folder is not one won game's three lines: {score!r}")
 
-    expected = {"img/", "img/exit.bmp", "options.dat", "score.dat"}
-    if set(installed_window.listing(player_folder)) != expected:
-        problems.append(f"the player's folder holds {sorted(installed_window.listing(player_folder))}")
+    # The won game's recording, as the last game and as the best one.
+    expected = {"img/", "img/exit.bmp", "options.dat", "score.dat", "replays/", "replays/last.vrec",
+                "replays/best.vrec"}
+    if set(xsession.listing(player_folder)) != expected:
+        problems.append(f"the player's folder holds {sorted(xsession.listing(player_folder))}")
     for name, folder in (("working folder", cwd), ("home folder", home)):
         if os.listdir(folder):
             problems.append(f"the game wrote into the {name}: {os.listdir(folder)}")
-    if installed_window.listing(data) != before:
+    if xsession.listing(data) != before:
         problems.append("the installed data folder changed during the game")
     return problems
 
 
 def window_problems(program, top, work):
     """The real installed program under Xvfb, the player's folder under HOME."""
-    missing = xsession.missing_tools()
-    if missing:
-        log("skipped the window run: not installed:", ", ".join(missing))
+    if xsession.skipped():
         return []
     data = os.path.join(top, "share", "valmoren")
     cwd, home = os.path.join(work, "window-cwd"), os.path.join(work, "window-home")
-    os.makedirs(cwd)
     player_folder = os.path.join(home, ".local", "share", "valmoren")
     installed_exit = xsession.read_bmp(os.path.join(data, "img", "exit.bmp"))
     write_solid_bmp(os.path.join(player_folder, "img", "exit.bmp"), installed_exit.w, installed_exit.h,
                     EXIT_BUTTON_COLOUR)
     dropped = xsession.read_bmp(os.path.join(player_folder, "img", "exit.bmp"))
-    pictures = installed_window.menu_pictures(data, {"exit": dropped})
-    before = installed_window.listing(data)
-    env = {"HOME": home, "XDG_DATA_HOME": ""}
-    server = xsession.XServer()
-    problems = []
-    game = None
-    try:
-        game = installed_window.start(server, program, cwd, env)
-        if game is None:
-            return ["the installed game's window did not appear"]
-        problems += installed_window.reach_menu(game, pictures)
+    pictures = xsession.menu_pictures(data, {"exit": dropped})
+
+    def body(game):
+        problems = xsession.reach_menu(game, pictures)
         if problems:
             return problems
-        # Options; Enter swaps the music; Down three times to Save and Exit.
-        for key in ("Down", "Return", "Return", "Down", "Down", "Down", "Return"):
-            game.press(key)
-        game.wait_still()
-        options = installed_window.read_bytes(os.path.join(player_folder, "options.dat"))
-        if options != b"0\r\n1\r\n0\r\n":
-            problems.append(f"after Save and Exit options.dat in the player's folder holds {options!r}")
-        problem = window_test.poll(game, window_test.menu_problem, 0, game.since_window() + 5.0, pictures)
+        problem = xsession.save_music_off(game, os.path.join(player_folder, "options.dat"))
         if problem:
-            problems.append("back at the menu: " + problem)
-        status = installed_window.exit_from_menu(game)
+            problems.append(problem)
+        problems += [f"back at the menu: {p}" for p in xsession.menu_back(game, pictures)]
+        status = xsession.exit_from_menu(game)
         if status != 0:
             problems.append(f"Exit in the menu ended the installed game with status {status}")
-    finally:
-        installed_window.close(server, game, problems)
-    if os.listdir(cwd):
-        problems.append(f"the game wrote into its working folder: {os.listdir(cwd)}")
-    if set(installed_window.listing(player_folder)) != {"img/", "img/exit.bmp", "options.dat"}:
-        problems.append(f"the player's folder holds {sorted(installed_window.listing(player_folder))}")
-    if installed_window.listing(data) != before:
-        problems.append("the installed data folder changed while the window ran")
+        return problems
+    problems = xsession.play_installed(program, data, cwd, home, body, "the installed game")
+    if set(xsession.listing(player_folder)) != {"img/", "img/exit.bmp", "options.dat"}:
+        problems.append(f"the player's folder holds {sorted(xsession.listing(player_folder))}")
     return problems
 
 
@@ -357,9 +358,7 @@ def main():
         print("usage: install_test.py BUILD_DIR INSTALLED_PLAYER")
         return 1
     build, player = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    work = tempfile.mkdtemp(prefix="valmoren-install-")
-    failures = []
-    try:
+    with tempfile.TemporaryDirectory(prefix="valmoren-install-", ignore_cleanup_errors=True) as work:
         destdir = os.path.join(work, "root")
         r = run(["cmake", "--install", build, "--prefix", PREFIX], env=dict(os.environ, DESTDIR=destdir),
                 timeout=300)
@@ -368,21 +367,16 @@ def main():
             return 1
         top = destdir + PREFIX
         program = os.path.join(top, "bin", "valmoren")
-        failures += installed_window.run_checks([("installed files", lambda: installed_file_problems(build, top))])
+        failures = xsession.run_checks([("installed files", lambda: installed_file_problems(build, top))])
         # The headless program sits beside the installed one, as a second program of the install.
         installed_player = os.path.join(top, "bin", "installed-player")
         shutil.copy2(player, installed_player)
-        failures += installed_window.run_checks((
+        return xsession.run_parts((
             ("validators", lambda: validator_problems(top)),
             ("command line", lambda: command_line_problems(program, project_version(build), work)),
             ("folder choice", lambda: folder_choice_problems(installed_player, top, work)),
             ("headless game", lambda: headless_game_problems(installed_player, top, work)),
-            ("window", lambda: window_problems(program, top, work))))
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
-    for f in failures:
-        log(f)
-    return 1 if failures else 0
+            ("window", lambda: window_problems(program, top, work))), failures)
 
 
 if __name__ == "__main__":

@@ -6,7 +6,7 @@
 //                                   M.bmp, goes to Options, turns the music off
 //                                   and the keyboard on, saves, and chooses Exit
 //   installed_player play         plays the whole game to the victory with the
-//                                 level players
+//                                 level players, recorded as the game records it
 // Prints what happened; exit status 0 when the session went as planned and
 // the game ended with status 0.
 #include <unistd.h>
@@ -22,6 +22,7 @@
 #include "platform/folders.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
+#include "platform/recording.h"
 #include "platform/screen.h"
 #include "players.h"
 
@@ -84,6 +85,7 @@ int play_run() {
     players::run = players::GameRun{};
     players::run.level_budget = 30000;
     headless_set_player(players::whole_game);
+    record_games("replays/last.vrec", "replays/best.vrec");
     const int status = headless_run_program([] { game_main(); });
     const players::GameRun& run = players::run;
     std::printf("status %d\nhighest level %d\nlost %d\ngave up %d\nscore %d\n", status, run.highest_level,

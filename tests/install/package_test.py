@@ -17,8 +17,9 @@ import tempfile
 
 sys.dont_write_bytecode = True  # the source tree stays as checked out
 
-import installed_window
-from installed_window import log, xsession
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "xvfb"))
+import xsession  # noqa: E402
+from xsession import log  # noqa: E402
 
 APP_ID = "org.valmoren.valmoren"
 DATA = "usr/share/games/valmoren"
@@ -106,37 +107,22 @@ def unpacked_problems(deb, work):
             continue
         if not text:
             problems.append(f"{doc} is empty")
-    missing = xsession.missing_tools()
-    if missing:
-        log("skipped the window run: not installed:", ", ".join(missing))
+    if xsession.skipped():
         return problems
     data = os.path.join(root, DATA)
-    before = installed_window.listing(data)
-    cwd, home = os.path.join(work, "cwd"), os.path.join(work, "home")
-    os.makedirs(cwd)
-    os.makedirs(home)
-    server = xsession.XServer()
-    game = None
-    try:
-        game = installed_window.start(server, os.path.join(root, "usr/games/valmoren"), cwd,
-                                      {"HOME": home, "XDG_DATA_HOME": ""})
-        if game is None:
-            return problems + ["the unpacked game's window did not appear"]
-        found = installed_window.reach_menu(game, installed_window.menu_pictures(data))
-        problems += found
+    home = os.path.join(work, "home")
+
+    def body(game):
+        found = xsession.reach_menu(game, xsession.menu_pictures(data))
         if not found:
-            status = installed_window.exit_from_menu(game)
+            status = xsession.exit_from_menu(game)
             if status != 0:
-                problems.append(f"Exit in the menu ended the unpacked game with status {status}")
-    finally:
-        installed_window.close(server, game, problems)
-    player_folder = os.path.join(home, ".local", "share", "valmoren")
-    if not os.path.isdir(player_folder):
+                found.append(f"Exit in the menu ended the unpacked game with status {status}")
+        return found
+    problems += xsession.play_installed(os.path.join(root, "usr/games/valmoren"), data, os.path.join(work, "cwd"),
+                                        home, body, "the unpacked game")
+    if not os.path.isdir(os.path.join(home, ".local", "share", "valmoren")):
         problems.append("the unpacked game made no player's folder")
-    if os.listdir(cwd):
-        problems.append(f"the unpacked game wrote into its working folder: {os.listdir(cwd)}")
-    if installed_window.listing(data) != before:
-        problems.append("the unpacked data folder changed")
     return problems
 
 
@@ -152,19 +138,12 @@ def main():
         log("no package at", deb)
         return 1
     log(f"package: {os.path.basename(deb)}, {os.path.getsize(deb)} bytes")
-    work = tempfile.mkdtemp(prefix="valmoren-package-")
-    failures = []
-    try:
-        failures = installed_window.run_checks((
+    with tempfile.TemporaryDirectory(prefix="valmoren-package-", ignore_cleanup_errors=True) as work:
+        return xsession.run_parts((
             ("fields", lambda: field_problems(deb)),
             ("contents", lambda: contents_problems(deb)),
             ("lintian", lambda: lintian_problems(deb)),
             ("unpacked", lambda: unpacked_problems(deb, work))))
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
-    for f in failures:
-        log(f)
-    return 1 if failures else 0
 
 
 if __name__ == "__main__":

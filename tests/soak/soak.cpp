@@ -71,7 +71,7 @@ struct Soak {
 
     Phase phase = STARTING;
     double program_started = 0.0;
-    std::vector<int> held;
+    players::Hands hands;
     int games = 0;
     Plan plan = LOSE_THEN_PLAY_AGAIN;
     int8_t leave_at = VICTORY;  // a play-through leaves on reaching this level
@@ -90,11 +90,7 @@ struct Soak {
     int exit_step = 0;
     long turns = 0;
 
-    void hold(std::vector<int> keys) {
-        for (int k : held) headless_release(k);
-        held = std::move(keys);
-        for (int k : held) headless_press(k);
-    }
+    void hold(std::vector<int> keys) { hands.hold(std::move(keys)); }
 
     // Memory at every sixth of the run (every 10 minutes of an hour), with
     // the highest level reached so far; the first and the last are compared.

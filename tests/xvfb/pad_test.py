@@ -7,22 +7,20 @@
 #     the ball in play for a while, watched on the screen; the pad is pulled
 #     out with a direction held (the plane stops) and plugged in again (it
 #     answers at once); B opens the exit question, X answers no, B and Y leave
-#     to the menu, and Exit ends the game with status 0.
+#     to the menu, and Exit ends the game with status 0. The game's recording
+#     plays back to the same end (--check), and in the window (--play).
 #  2. Level 5's first seconds (through valmoren_level_start, the real window
 #     and game started at a level's set-up): the right stick aims, the
 #     left trigger (the left mouse button) fires, and the score rises.
 # Usage: pad_test.py <run folder> <valmoren_level_start>. Exit 0 pass, 1 fail,
 # 77 skipped.
 import os
-import shutil
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xsession  # noqa: E402
-import window_test  # noqa: E402
-from xsession import log  # noqa: E402
+from xsession import log, wait_for  # noqa: E402
 
 PLANE_COLOUR = bytes((53, 112, 216))
 PLANE_H = 75
@@ -120,15 +118,6 @@ def level_frames_since(game, count):
     return sum(1 for e in game.presents()[count:] if e[3])
 
 
-def wait_for(check, timeout):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if check():
-            return True
-        time.sleep(0.05)
-    return False
-
-
 def keep_ball_in_play(game, seconds, ball_sprite):
     """Plays level 1 with the D-pad for `seconds`: the plane the ball flies
     toward goes to where the ball will arrive. Returns (returns, misses): how
@@ -224,27 +213,20 @@ def question_up(game, since):
 
 
 def menu_run(server, run_folder, pictures):
-    failures = []
-    game = xsession.Game(server, run_folder, options=("0", "1", "0"))  # music off, mouse controls
-    if game.find_window() is None:
-        game.finish()
-        return ["the game's window did not appear"]
-    try:
+    def body(game):
+        failures = []
         if not game.focus_when_shown():
             return ["the game's window did not take the focus"]
         game.pad("attach 0")
-        problem = window_test.poll(game, window_test.menu_problem, 8.0, 20.0, pictures)
-        if problem:
-            return ["menu: " + problem]
+        problems = xsession.reach_menu(game, pictures, logo=False)
+        if problems:
+            return problems
         # Options; Controls from Mouse to Keyboard; Save and Exit; Start.
         for button in ("dpdown", "a", "dpdown", "a", "dpdown", "dpdown", "a"):
             game.pad_press(button)
             game.wait_still(still=0.4)
-        problem = window_test.poll(game, window_test.menu_problem, 0, game.since_window() + 5.0, pictures)
-        if problem:
-            failures.append("back from the options screen: " + problem)
-        with open(os.path.join(game.copy, "options.dat"), "rb") as f:
-            saved = f.read()
+        failures += [f"back from the options screen: {p}" for p in xsession.menu_back(game, pictures)]
+        saved = xsession.read_bytes(os.path.join(game.copy, "options.dat"))
         if saved != b"0\r\n0\r\n0\r\n":
             failures.append(f"the options screen did not save the keyboard controls: {saved!r}")
         game.pad_press("a")  # Start
@@ -277,19 +259,16 @@ def menu_run(server, run_folder, pictures):
         if not wait_for(lambda: question_up(game, count), 5.0):
             return failures + ["B did not open the exit question again"]
         game.pad_press("y")  # yes: leave to the menu
-        problem = window_test.poll(game, window_test.menu_problem, 0, game.since_window() + 10.0, pictures)
-        if problem:
-            return failures + ["Y at the exit question did not lead to the menu: " + problem]
+        problems = xsession.menu_back(game, pictures, within=10.0)
+        if problems:
+            return failures + [f"Y at the exit question did not lead to the menu: {p}" for p in problems]
         for button in ("dpdown", "dpdown", "dpdown", "a"):  # Exit
             game.pad_press(button)
         status = game.wait_end()
         if status != 0:
             failures.append(f"Exit chosen with the pad ended the game with status {status}, not 0")
-    finally:
-        if failures:
-            log(game.text_output())
-        game.finish()
-    return failures
+        return failures + game.recording_problems("pad-level1.vrec")
+    return xsession.play(server, body, run_folder, options=("0", "1", "0"))  # music off, mouse controls
 
 
 def aim(state_line):
@@ -326,20 +305,9 @@ def last_state(path):
 
 
 def level5_run(server, run_folder, level_program):
-    failures = []
-    folder = tempfile.mkdtemp(prefix="valmoren-pad5-")
-    copy = os.path.join(folder, "game")
-    shutil.copytree(run_folder, copy, symlinks=True)
-    for stale in ("options.dat", "score.dat"):
-        if os.path.exists(os.path.join(copy, stale)):
-            os.remove(os.path.join(copy, stale))
-    state = os.path.join(folder, "state.txt")
-    # Energy kept up: the run judges the stick and the trigger, and a run whose
-    # aim falls behind on a busy machine must not end in the game-over question.
-    game = window_test.start(server, program=level_program, cwd=copy, args=("5", state, "keep-energy"))
-    if game is None:
-        return ["level 5: the window did not appear"]
-    try:
+    def body(game):
+        state = os.path.join(game.copy, "state.txt")
+        failures = []
         if not game.focus_when_shown():
             return ["level 5: the window did not take the focus"]
         game.pad("attach 0")
@@ -382,35 +350,20 @@ def level5_run(server, run_folder, level_program):
         if not xs or max(xs) - min(xs) < 100:
             failures.append("level 5: the right stick hardly moved the crosshair")
         game.close_window(failures, "level 5's program")
-    finally:
-        if failures:
-            log(game.text_output())
-        game.finish()
-        shutil.rmtree(folder, ignore_errors=True)
-    return failures
+        return failures
+    # Energy kept up: the run judges the stick and the trigger, and a run whose
+    # aim falls behind on a busy machine must not end in the game-over question.
+    # The state file is written in the copied run folder the program starts in.
+    return xsession.play(server, body, run_folder, program=level_program, args=("5", "state.txt", "keep-energy"),
+                         what="level 5")
 
 
-def main():
-    if len(sys.argv) != 3:
-        print("usage: pad_test.py <run folder> <valmoren_level_start>")
-        return 1
-    run_folder, level_program = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    missing = xsession.missing_tools()
-    if missing:
-        log("skipped: not installed:", ", ".join(missing))
-        return xsession.SKIP
-    pictures = window_test.menu_pictures(run_folder)
-    if pictures is None:
-        log("cannot read the menu's pictures")
-        return 1
-    server = xsession.XServer()
-    try:
+def run(pictures, run_folder, level_program):
+    with xsession.XServer() as server:
         return xsession.run_parts((
             ("menu, level 1 and the exit question", lambda: menu_run(server, run_folder, pictures)),
             ("level 5", lambda: level5_run(server, run_folder, level_program))))
-    finally:
-        server.stop()
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(xsession.main("pad_test.py <run folder> <valmoren_level_start>", run))

@@ -6,22 +6,19 @@
 #     picture exactly the page at twice its size (crisp, 4:3); the menu is the
 #     same (Enter did not choose Options); Alt+Enter again and F11 twice go
 #     back and forth the same way. F12 twice in a second writes two PNG files
-#     that decode (ImageMagick) to exactly the page the window shows; options.dat
+#     that decode to exactly the page the window shows; options.dat
 #     is left as it was.
 #  2. Without a window manager, started in full screen (options.dat's third
 #     line "1"): the window covers the 1024x768 screen and shows the whole
 #     picture, its corners' pixels the page's corners.
 # Usage: window_modes_test.py <run folder>. Exit 0 pass, 1 fail, 77 skipped.
 import os
-import shutil
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xsession  # noqa: E402
-import window_test  # noqa: E402
-from xsession import log  # noqa: E402
 
 OPTIONS_Y = 300  # the ball beside Options
 
@@ -33,7 +30,7 @@ def switched(game, keys, page, scale, what, failures):
     size = (640 * scale, 480 * scale)
     game.focus()
     game.server.run("xdotool", "key", keys)
-    place = wait_for_size(game, size)
+    place = game.wait_for_size(size)
     if place is None or place[2:] != size:
         failures.append(f"{what}: the window did not become {size[0]}x{size[1]} ({place})")
         return False
@@ -43,58 +40,10 @@ def switched(game, keys, page, scale, what, failures):
     return True
 
 
-def screenshots(game):
-    folder = os.path.join(game.copy, "screenshots")
-    try:
-        return sorted(os.path.join(folder, n) for n in os.listdir(folder))
-    except OSError:
-        return []
-
-
-def decode(path):
-    """A PNG file as a Picture, through ImageMagick; None when it does not decode."""
-    r = subprocess.run(["convert", "png:" + path, "-depth", "8", "ppm:-"], capture_output=True, timeout=30)
-    return xsession.read_ppm(r.stdout) if r.returncode == 0 else None
-
-
-def take_screenshot(game):
-    """F12, then the picture it wrote (None when no new file came)."""
-    before = set(screenshots(game))
-    game.press("F12", hold=0.05, gap=0.05)
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
-        new = [f for f in screenshots(game) if f not in before]
-        if new:
-            time.sleep(0.2)  # written whole by now
-            return decode(new[0])
-        time.sleep(0.05)
-    return None
-
-
-def scaled(page, factor):
-    """The page blown up `factor` times, pixel for pixel."""
-    rows = []
-    for y in range(page.h):
-        row = b"".join(page.data[(y * page.w + x) * 3:(y * page.w + x) * 3 + 3] * factor for x in range(page.w))
-        rows.extend([row] * factor)
-    return xsession.Picture(page.w * factor, page.h * factor, b"".join(rows))
-
-
-def wait_for_size(game, size, timeout=5.0):
-    deadline = time.monotonic() + timeout
-    place = None
-    while time.monotonic() < deadline:
-        place = game.geometry()
-        if place and (place[2], place[3]) == size:
-            return place
-        time.sleep(0.05)
-    return place
-
-
 def shows_page(game, page, factor):
     """None when the window shows exactly the page at `factor` times its size
     (after a moment for the window to settle); otherwise what it shows."""
-    want = scaled(page, factor) if factor > 1 else page
+    want = xsession.scaled(page, factor) if factor > 1 else page
     shot = None
     for _ in range(20):
         shot = game.grab()
@@ -112,35 +61,26 @@ def shows_page(game, page, factor):
 def start_window_manager(server):
     wm = subprocess.Popen(["openbox", "--sm-disable"], env=server.env,
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
-        r = server.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK")
-        if b"window id" in r.stdout:
-            return wm
-        time.sleep(0.1)
+    if xsession.wait_for(lambda: b"window id" in server.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout,
+                         10, 0.1):
+        return wm
     wm.kill()
     return None
 
 
 def switching_run(run_folder, pictures):
-    failures = []
-    server = xsession.XServer(1280, 960)
-    wm = start_window_manager(server)
-    if wm is None:
-        server.stop()
-        return ["openbox did not start"]
-    game = xsession.Game(server, run_folder, options=("0", "1", "0"))
-    try:
-        if game.find_window() is None or not game.focus_when_shown():
-            return ["the game's window did not appear"]
-        problem = window_test.poll(game, window_test.menu_problem, 8.0, 20.0, pictures)
-        if problem:
-            return ["menu: " + problem]
+    def body(game):
+        failures = []
+        if not game.focus_when_shown():
+            return ["the game's window did not take the focus"]
+        problems = xsession.reach_menu(game, pictures, logo=False)
+        if problems:
+            return problems
         game.press("Down")
-        page = take_screenshot(game)
+        page = game.take_screenshot()
         if page is None:
             return ["F12 wrote no picture that decodes"]
-        problem = window_test.menu_problem(page, pictures, OPTIONS_Y)
+        problem = xsession.menu_problem(page, pictures, OPTIONS_Y)
         if problem:
             return ["the screenshot is not the menu with the ball on Options: " + problem]
         problem = shows_page(game, page, 1)
@@ -148,46 +88,45 @@ def switching_run(run_folder, pictures):
             failures.append("the screenshot is not what the window shows: " + problem)
 
         # F12 twice within a second: two files, both the page.
-        before = len(screenshots(game))
+        before = len(game.screenshots())
         game.press("F12", hold=0.05, gap=0.1)
         game.press("F12", hold=0.05, gap=0.5)
-        files = screenshots(game)
+        files = game.screenshots()
         if len(files) != before + 2:
             failures.append(f"two presses of F12 in a second wrote {len(files) - before} files, not 2")
         for f in files[before:]:
-            picture = decode(f)
+            picture = xsession.wait_for(lambda: xsession.decode_png(f), 5)
             if picture is None or picture.data != page.data:
                 failures.append(f"{os.path.basename(f)} is not the page shown")
 
         for keys, name in (("alt+Return", "Alt+Enter"), ("F11", "F11")):
             if not switched(game, keys, page, 2, f"{name}, full screen", failures):
                 continue
-            shot = take_screenshot(game)
+            shot = game.take_screenshot()
             if shot is None or shot.data != page.data:
                 failures.append(f"{name}, full screen: the menu changed (Enter chose an entry?)")
             switched(game, keys, page, 1, f"{name} again, in a window", failures)
 
-        with open(os.path.join(game.copy, "options.dat"), "rb") as f:
-            if f.read() != b"0\r\n1\r\n0\r\n":
-                failures.append("options.dat was changed")
+        if xsession.read_bytes(os.path.join(game.copy, "options.dat")) != b"0\r\n1\r\n0\r\n":
+            failures.append("options.dat was changed")
         game.close_window(failures)
-    finally:
-        if failures:
-            log(game.text_output())
-        game.finish()
-        wm.kill()
-        wm.wait()
-        server.stop()
-    return failures
+        return failures
+    with xsession.XServer(1280, 960) as server:
+        wm = start_window_manager(server)
+        if wm is None:
+            return ["openbox did not start"]
+        try:
+            return xsession.play(server, body, run_folder, options=("0", "1", "0"))
+        finally:
+            wm.kill()
+            wm.wait()
 
 
 def bare_full_screen_run(run_folder, pictures):
-    failures = []
-    server = xsession.XServer(1024, 768)
-    game = xsession.Game(server, run_folder, options=("0", "1", "1"))
-    try:
-        if game.find_window() is None or not game.focus_when_shown():
-            return ["the game's window did not appear"]
+    def body(game):
+        failures = []
+        if not game.focus_when_shown():
+            return ["the game's window did not take the focus"]
         # The menu, judged by the game's own screenshots (the window itself is
         # what is under test).
         deadline = time.monotonic() + 25
@@ -195,8 +134,8 @@ def bare_full_screen_run(run_folder, pictures):
         while time.monotonic() < deadline:
             time.sleep(1.0)
             if game.since_window() > 8.0:
-                page = take_screenshot(game)
-                if page is not None and window_test.menu_problem(page, pictures) is None:
+                page = game.take_screenshot()
+                if page is not None and xsession.menu_problem(page, pictures) is None:
                     break
         else:
             return ["the menu did not come up (judged by its screenshot)"]
@@ -212,31 +151,16 @@ def bare_full_screen_run(run_folder, pictures):
             want, got = page.pixel(px, py), shot.pixel(sx, sy)
             if any(abs(a - b) > 8 for a, b in zip(want, got)):
                 failures.append(f"the window's corner ({sx}, {sy}) is {got}, the page's ({px}, {py}) is {want}")
-    finally:
-        if failures:
-            log(game.text_output())
-        game.finish()
-        server.stop()
-    return failures
+        return failures
+    with xsession.XServer(1024, 768) as server:
+        return xsession.play(server, body, run_folder, options=("0", "1", "1"))
 
 
-def main():
-    if len(sys.argv) != 2:
-        print("usage: window_modes_test.py <run folder>")
-        return 1
-    run_folder = os.path.abspath(sys.argv[1])
-    missing = xsession.missing_tools() + [t for t in ("openbox", "xprop", "convert") if shutil.which(t) is None]
-    if missing:
-        log("skipped: not installed:", ", ".join(missing))
-        return xsession.SKIP
-    pictures = window_test.menu_pictures(run_folder)
-    if pictures is None:
-        log("cannot read the menu's pictures")
-        return 1
+def run(pictures, run_folder):
     return xsession.run_parts((
         ("Alt+Enter, F11 and F12 with a window manager", lambda: switching_run(run_folder, pictures)),
         ("full-screen start without a window manager", lambda: bare_full_screen_run(run_folder, pictures))))
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(xsession.main("window_modes_test.py <run folder>", run, ("openbox", "xprop")))
