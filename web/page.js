@@ -8,13 +8,20 @@
 // pad, whose buttons the program takes as a gamepad; a finger on the canvas
 // is the mouse (SDL maps it). It keeps the page, the program and its data
 // for playing offline (sw.js) and lets a new build take over between two
-// games. `?frame-log` in the address makes the program log every page it
-// shows to /tmp/frames.log in its own file system (pacing figures).
+// games. From the moment it loads, before any tap, it fetches and compiles
+// the program and fetches the game's data in packs, in the order the game
+// needs them; each file goes into the program's /data as its pack arrives,
+// and the program waits for a file that has not ("Loading..." shows). The
+// offline worker is registered once the data has arrived, so that its copy
+// comes from the browser's cache rather than a second download.
+// `?frame-log` in the address makes the program log every page it shows to
+// /tmp/frames.log in its own file system (pacing figures).
 (function () {
   'use strict';
 
   var stage = document.getElementById('stage');
   var startButton = document.getElementById('start');
+  var notice = document.getElementById('notice');
   var noticeText = document.getElementById('notice-text');
   var againButton = document.getElementById('again');
   var playHereButton = document.getElementById('play-here');
@@ -25,6 +32,9 @@
   // The program's parts under the names make_page.py gave them (their
   // content's hash in each), as the page names them.
   var PARTS = JSON.parse(document.querySelector('meta[name="valmoren-files"]').content);
+  // The game's data packs, in the order the game first needs them, each with
+  // its files' names (under /data) and sizes, one after the other.
+  var DATA = JSON.parse(document.querySelector('meta[name="valmoren-data"]').content);
   // The player's files are one folder (IndexedDB) for the whole site: the tab
   // whose game runs holds this lock, from reading them to the last write.
   var LOCK = 'valmoren /save';
@@ -41,6 +51,8 @@
   var newBuild = null;    // a new build's worker, waiting for the game to end
   var reloadDue = false;  // a new build took over during a game
   var installing = 0;     // new builds' workers installing
+  var lastGame = null;    // the last program's module, its files kept once it is over
+  var next = null;        // what the next start runs in place of a game (recordings.js)
 
   // Keys the game reads, which a page would otherwise scroll or click with.
   // Tab is not among them: it is the page's, to reach its buttons.
@@ -111,6 +123,8 @@
   function over(text, button) {
     running = false;
     loading = false;
+    loadingShown = false;
+    notice.classList.remove('loading');
     releasePad();
     if (canvas) canvas.remove();
     canvas = null;
@@ -118,6 +132,7 @@
     startButton.hidden = true;
     say(text, button);
     var module = game, letGo = gameOver;
+    lastGame = module || lastGame;
     game = null;
     gameOver = null;
     var stored = module && module.valmorenFilesStored ? module.valmorenFilesStored() : Promise.resolve();
@@ -131,6 +146,7 @@
 
   // Another tab plays: this one offers to play here once that game is over.
   function busy() {
+    next = null;
     startButton.hidden = true;
     say('Valmoren is already open in another tab.', playHereButton);
   }
@@ -138,21 +154,37 @@
   function runGame() {
     running = true;
     loading = true;
+    fetchAgain();
     startScreen('Loading\u2026', true);
     say('', null);
     var c = newCanvas();
     padQueue = [];
+    var extra = next || {};
+    next = null;
     return new Promise(function (letGo) {
       gameOver = letGo;
       Valmoren({
         canvas: c,
+        arguments: extra.arguments || [],
         valmorenPad: padQueue,
+        valmorenData: programData,
+        instantiateWasm: instantiateProgram,
         locateFile: function (name, prefix) { return PARTS[name] || prefix + name; },
-        print: function (text) { console.log(text); },
-        printErr: function (text) { console.warn(text); },
+        print: function (text) {
+          console.log(text);
+          if (extra.print) extra.print(text);
+        },
+        printErr: function (text) {
+          console.warn(text);
+          if (extra.printErr) extra.printErr(text);
+        },
         preRun: [function (module) {
           game = module;
           if (frameLog) module.ENV.VALMOREN_FRAME_LOG = '/tmp/frames.log';
+          packs.forEach(function (pack) {
+            if (pack.state === 'here') installPack(module, pack);
+          });
+          if (extra.preRun) extra.preRun(module);
         }],
         onRuntimeInitialized: function () {
           loading = false;
@@ -160,7 +192,8 @@
           c.focus();
         },
         onExit: function (status) {
-          over(status === 0 ? 'The game has ended.' : 'The game ended (status ' + status + ').', againButton);
+          over(extra.ended ? extra.ended(status)
+                           : status === 0 ? 'The game has ended.' : 'The game ended (status ' + status + ').', againButton);
         },
         onAbort: function (what) {
           if (loading) failed(String(what));
@@ -182,6 +215,171 @@
   window.addEventListener('unhandledrejection', function (e) {
     if (loading) failed(String((e.reason && e.reason.message) || e.reason));
   });
+
+  // The program, fetched and compiled from the moment the page loads (its
+  // compiling goes along with its download where the browser can); fetched
+  // anew at a start when that failed (the network was away).
+  var compiled = null;
+  var programArrived = false;
+  function compileProgram() {
+    if (compiled) return compiled;
+    var name = PARTS['valmoren.wasm'];
+    compiled = fetch(name).then(function (response) {
+      if (!response.ok) throw new Error(name + ': ' + response.status + ' ' + response.statusText);
+      if (WebAssembly.compileStreaming) return WebAssembly.compileStreaming(response);
+      return response.arrayBuffer().then(function (bytes) { return WebAssembly.compile(bytes); });
+    });
+    compiled.then(function () {
+      programArrived = true;
+      fetchPacks();
+    }, function () {
+      compiled = null;
+      programArrived = true;
+      fetchPacks();
+    });
+    return compiled;
+  }
+
+  // Emscripten's hook: the program instantiated from the compiled module.
+  function instantiateProgram(imports, receive) {
+    compileProgram().then(function (module) {
+      return WebAssembly.instantiate(module, imports).then(function (instance) { receive(instance, module); });
+    }).catch(function (e) {
+      if (loading) failed(String((e && e.message) || e));
+    });
+    return {};
+  }
+
+  // The data packs, fetched in their order two at a time: the first (the
+  // logo's) beside the program, the others once the program has arrived, so
+  // that what the logo needs has the network to itself; a pack the game waits
+  // for goes before the others. A failed fetch is tried again after a pause,
+  // twice, unless the server said the file is not there.
+  var AT_ONCE = 2;
+  var TRIES = 3;
+  var packs = DATA.map(function (p) {
+    return { name: p.name, files: p.files, state: 'waiting', bytes: null, tries: 0, why: '', waiters: [] };
+  });
+  var packOf = {};
+  packs.forEach(function (pack) {
+    pack.files.forEach(function (file) { packOf[file[0]] = pack; });
+  });
+  var wanted = null;
+
+  function fetchPacks() {
+    var going = packs.filter(function (p) { return p.state === 'coming'; }).length;
+    while (going < AT_ONCE) {
+      var next = wanted && wanted.state === 'waiting' ? wanted
+        : packs.filter(function (p) { return p.state === 'waiting'; })[0];
+      if (!next || (!programArrived && next !== packs[0] && next !== wanted)) break;
+      fetchPack(next);
+      going++;
+    }
+    if (packs.every(function (p) { return p.state === 'here' || p.state === 'failed'; })) registerWorker();
+  }
+
+  function fetchPack(pack) {
+    pack.state = 'coming';
+    pack.tries++;
+    fetch(pack.name).then(function (response) {
+      if (!response.ok) {
+        var missing = new Error(pack.name + ': ' + response.status + ' ' + response.statusText);
+        missing.final = true;
+        throw missing;
+      }
+      return response.arrayBuffer();
+    }).then(function (bytes) {
+      pack.bytes = bytes;
+      pack.state = 'here';
+      if (game) installPack(game, pack);
+      settle(pack);
+      fetchPacks();
+    }, function (e) {
+      if (!e.final && pack.tries < TRIES) {
+        pack.state = 'resting';
+        setTimeout(function () {
+          pack.state = 'waiting';
+          fetchPacks();
+        }, 1000 * pack.tries);
+        return;
+      }
+      pack.state = 'failed';
+      pack.why = String((e && e.message) || e);
+      settle(pack);
+      fetchPacks();
+    });
+  }
+
+  // A start tries again what failed before it.
+  function fetchAgain() {
+    packs.forEach(function (pack) {
+      if (pack.state !== 'failed') return;
+      pack.state = 'waiting';
+      pack.tries = 0;
+    });
+    compileProgram();
+    fetchPacks();
+  }
+
+  // Each file of the pack into the program's /data.
+  function installPack(module, pack) {
+    var at = 0;
+    pack.files.forEach(function (file) {
+      var name = '/data/' + file[0];
+      module.FS.mkdirTree(name.slice(0, name.lastIndexOf('/')));
+      module.FS.writeFile(name, new Uint8Array(pack.bytes, at, file[1]));
+      at += file[1];
+    });
+  }
+
+  var loadingShown = false;
+  function showLoading(on) {
+    if (on === loadingShown || !running) return;
+    loadingShown = on;
+    notice.classList.toggle('loading', on);
+    say(on ? 'Loading\u2026' : '', null);
+  }
+
+  function settle(pack) {
+    var waiters = pack.waiters.splice(0);
+    waiters.forEach(function (done) { done(); });
+    if (waiters.length && !packs.some(function (p) { return p.waiters.length; })) showLoading(false);
+  }
+
+  // A pack the game needs did not arrive: the game cannot go on.
+  function dataFailed(pack) {
+    var module = game;
+    showLoading(false);
+    if (module && module.SDL2 && module.SDL2.audioContext) module.SDL2.audioContext.close().catch(function () {});
+    failed('its data (' + pack.name + ') did not arrive: ' + pack.why);
+  }
+
+  // What the program asks of the data (sdl_web.js): whether a file is still
+  // to come, and a call back once it is there.
+  var programData = {
+    coming: function (name) {
+      var pack = packOf[name];
+      return !!pack && pack.state !== 'here';
+    },
+    whenHere: function (name, done) {
+      var pack = packOf[name];
+      if (!pack || pack.state === 'here') {
+        done();
+        return;
+      }
+      if (pack.state === 'failed') {
+        dataFailed(pack);
+        return;
+      }
+      pack.waiters.push(function () {
+        if (pack.state === 'failed') dataFailed(pack);
+        else done();
+      });
+      wanted = pack;
+      showLoading(true);
+      fetchPacks();
+    }
+  };
 
   // Lasting storage, so that a browser short of room does not evict the
   // player's files and the offline copy; asked for at the first start, a
@@ -232,6 +430,20 @@
       failed('the browser refused to let this tab play (' + e + ')');
     });
   }
+
+  // recordings.js plays a recording through this: `extra` names the
+  // program's arguments, files put in place before it runs, and what the
+  // page says when it ends.
+  window.valmorenPage = {
+    busy: function () { return running || waiting; },
+    program: function () { return game || lastGame; },
+    say: function (text) { say(text, null); },
+    play: function (extra) {
+      if (running || waiting) return;
+      next = extra;
+      start(false);
+    }
+  };
 
   startButton.addEventListener('click', function () { start(false); });
   againButton.addEventListener('click', function () { start(false); });
@@ -419,6 +631,8 @@
     });
   }
 
+  var registered = false;
+  var registerWorker = function () {};
   var registrations = [];
   function followRegistration(registration) {
     if (!registration || registrations.indexOf(registration) >= 0) return;
@@ -442,12 +656,28 @@
     });
     // An update the browser found while the page loaded is followed at once.
     navigator.serviceWorker.getRegistration().then(followRegistration).catch(function () {});
-    window.addEventListener('load', function () {
+    // Registered once the page has loaded, and on a first visit (no worker
+    // yet) once the data has arrived, so that the worker's copy of every
+    // file is the one in the browser's cache, not downloaded a second time
+    // while the page's own fetch is under way.
+    var pageLoaded = false;
+    registerWorker = function () {
+      if (!pageLoaded || registered || (!controlled && !packs.every(function (p) { return p.state === 'here'; }))) return;
+      registered = true;
       navigator.serviceWorker.register('sw.js').then(followRegistration).catch(function (e) {
         console.warn('Valmoren: the page cannot be kept for playing offline: ' + e);
       });
+    };
+    window.addEventListener('load', function () {
+      pageLoaded = true;
+      registerWorker();
     });
   }
+
+  // The program and its data are fetched from now on, while the player
+  // reads the button.
+  compileProgram();
+  fetchPacks();
 
   // Ready: the start button works from here on (it shows disabled until now).
   if (typeof Valmoren !== 'function') {

@@ -11,7 +11,8 @@
 //      back; keys the game uses do not act on the page; Down x3 and Enter on
 //      Exit end the program and the page says so in its live region, with
 //      "Play again" focused; "Play again" starts it afresh, also in a browser
-//      without IndexedDB; the page has asked for lasting storage;
+//      without IndexedDB; the page has asked for lasting storage; the canvas
+//      shows exactly the game's page after the moves of the menu's ball;
 //   2. reloaded: Options, Music changed, Save and Exit; a second tab says the
 //      game is open in another tab and plays only once the first is closed,
 //      with the saved value; a start whose reading of the storage fails plays
@@ -23,7 +24,13 @@
 //      question with B and answers no with X; Chromium reads the web app
 //      manifest (its own id, a maskable icon) without errors, finds its
 //      icons and nothing in the way of installing the page; the Apple web-app
-//      tags are there; on this desktop the on-screen pad never shows;
+//      tags are there; on this desktop the on-screen pad never shows; then
+//      the game left (Esc, Y) and Exit: the page offers the last game's
+//      recording, which downloads and which the Linux program checks as
+//      recorded; every stored recording (made by the Linux program under
+//      Xvfb) checked by the browser build to its score and digest; one
+//      played on the page through "Play a recording" to its end, as
+//      recorded; a damaged one dropped onto the page refused in one line;
 //   4. a phone (DevTools' device metrics and touch emulation), in a profile
 //      of its own, with touch alone, its first visit to index.html with the
 //      game's script held back: a tap on "Click to play" as soon as it shows
@@ -60,21 +67,18 @@
 // Usage: node browser_test.mjs <web build folder> <native run folder>
 //          [--screenshot file.png] [--frames N] [--phone-screenshots folder]
 // Exit status: 0 pass, 1 fail, 77 skipped (no Chromium or no web build).
-import { spawn, spawnSync } from 'node:child_process';
+import { spawnSync } from 'node:child_process';
 import crypto from 'node:crypto';
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
 
+import { CHROMIUM, PROJECT, TARGET, firstLogoFrame, frameFigures, launchChromium, levelGaps, parsePresents, sleep, waitStill,
+         startServer, stopServer } from './harness.mjs';
 import { readBmp, matchFraction, logoProblem, menuProblem, regionOf, sameRegion, spriteOf, level1View } from './pictures.mjs';
 
 const SKIP = 77;
-const HERE = path.dirname(fileURLToPath(import.meta.url));
-const PROJECT = path.resolve(HERE, '..', '..');
-const CHROMIUM = process.env.VALMOREN_CHROMIUM || '/usr/bin/chromium';
-const TARGET = 1 / 60;
 // The page is 1280 wide and tall enough for the game's 640x480 canvas shown
 // at twice its size under the page's bar: a whole multiple, crisp.
 const VIEWPORT = { width: 1280, height: 1000 };
@@ -83,10 +87,6 @@ const MAX_DOWNLOAD = 8e6;  // bytes, compressed, program and data together
 
 function log(...parts) {
   console.log(...parts);
-}
-
-function sleep(ms) {
-  return new Promise((resolve) => setTimeout(resolve, ms));
 }
 
 function args() {
@@ -106,33 +106,6 @@ function siteOf(webFolder) {
   return path.join(webFolder, 'site');
 }
 
-// The page server of `make web-serve` on a site folder, on a port the system
-// picks unless one is given; `pretty` answers index.html with a redirect to
-// its folder.
-function startServer(site, port = 0, pretty = false) {
-  return new Promise((resolve, reject) => {
-    const server = spawn('python3', [path.join(PROJECT, 'tools', 'web', 'serve.py'), site, String(port),
-                                     ...(pretty ? ['--pretty-urls'] : [])], {
-      env: { ...process.env, VALMOREN_WEB_QUIET: '1' },
-      stdio: ['ignore', 'pipe', 'inherit'],
-    });
-    let text = '';
-    server.stdout.on('data', (chunk) => {
-      text += chunk;
-      const found = text.match(/http:\/\/127\.0\.0\.1:(\d+)\//);
-      if (found) resolve({ server, origin: `http://127.0.0.1:${found[1]}` });
-    });
-    server.on('exit', (code) => reject(new Error(`the server ended (status ${code}): ${text}`)));
-  });
-}
-
-async function stopServer(server) {
-  if (server.exitCode !== null || server.signalCode !== null) return;
-  const gone = new Promise((resolve) => server.once('exit', resolve));
-  server.kill();
-  await gone;
-}
-
 // One answer of a server: status, headers and body (a string).
 function httpGet(origin, pathname, headers = {}) {
   return new Promise((resolve, reject) => {
@@ -147,14 +120,16 @@ function httpGet(origin, pathname, headers = {}) {
 }
 
 // What the test server gives that it should not, in a folder of the test's
-// own: a folder listing, a file through a link out of the folder, gzip to a
-// browser that refuses it, anything to a request for another host.
+// own: a folder listing, a file through a link out of the folder, a
+// compressed copy to a browser that refuses it (and not the better one to
+// one that takes both), anything to a request for another host.
 async function serverProblems() {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'valmoren-served-'));
   const problems = [];
   try {
     fs.writeFileSync(path.join(folder, 'index.html'), '<!DOCTYPE html><title>page</title>');
     fs.writeFileSync(path.join(folder, 'index.html.gz'), Buffer.from('not a real gzip copy'));
+    fs.writeFileSync(path.join(folder, 'index.html.br'), Buffer.from('not a real Brotli copy'));
     fs.mkdirSync(path.join(folder, 'inside'));
     fs.writeFileSync(path.join(folder, 'inside', 'file.txt'), 'inside');
     fs.symlinkSync(path.join(PROJECT, 'README.md'), path.join(folder, 'outside.md'));
@@ -172,8 +147,12 @@ async function serverProblems() {
       if (refused.status !== 200 || refused.headers['content-encoding']) {
         problems.push(`"gzip;q=0" is answered with status ${refused.status}, encoding ${refused.headers['content-encoding']}`);
       }
-      const packed = await httpGet(origin, '/', { 'Accept-Encoding': 'gzip' });
-      if (packed.headers['content-encoding'] !== 'gzip') problems.push('"gzip" does not get the gzip copy');
+      for (const [accepted, coding] of [['gzip', 'gzip'], ['gzip, deflate, br', 'br'], ['br;q=0, gzip', 'gzip']]) {
+        const packed = await httpGet(origin, '/', { 'Accept-Encoding': accepted });
+        if (packed.headers['content-encoding'] !== coding) {
+          problems.push(`"${accepted}" gets ${packed.headers['content-encoding']}, not the ${coding} copy`);
+        }
+      }
       for (const host of [`valmoren.example:${port}`, 'example.com']) {
         const other = await httpGet(origin, '/', { Host: host });
         if (other.status < 400) problems.push(`a request for the host ${host} is answered (status ${other.status})`);
@@ -189,15 +168,16 @@ async function serverProblems() {
   return problems.map((p) => `the test server: ${p}`);
 }
 
-// The program's parts as the site names them (name.<hash>.ext).
-const PROGRAM_PART = /\/valmoren\.[0-9a-f]{16}\.(js|wasm|data)$/;
+// The program's parts as the site names them (name.<hash>.ext): its script,
+// its WebAssembly and its data packs (valmoren-<pack>.<hash>.data).
+const PROGRAM_PART = /\/valmoren(?:-[a-z0-9-]+)?\.[0-9a-f]{16}\.(js|wasm|data)$/;
 
 class Session {
   constructor(browser, page, origin) {
     this.browser = browser;
     this.origin = origin;
     this.problems = [];      // console errors, page errors, stray or failed requests
-    this.downloads = {};     // bytes on the wire of each program file, by its kind (js, wasm, data)
+    this.downloads = {};     // bytes on the wire of each program file, by its served name
     this.attach(page);
   }
 
@@ -220,7 +200,7 @@ class Session {
     page.on('requestfinished', (r) => {
       const part = new URL(r.url()).pathname.match(PROGRAM_PART);
       const length = Number(r.response()?.headers()['content-length']);
-      if (part && length > 0) this.downloads[part[1]] = length;
+      if (part && length > 0) this.downloads[path.basename(new URL(r.url()).pathname)] = length;
     });
   }
 
@@ -298,31 +278,15 @@ class Session {
   // The program's frame log: [present time (s since the page began loading),
   // corner pixel, centre pixel, ends a level frame].
   async presents() {
-    const text = await this.programFile('/tmp/frames.log');
-    return text.split('\n').filter((l) => l).map((l) => {
-      const p = l.split(' ');
-      return [Number(p[0]), parseInt(p[1], 16), parseInt(p[2], 16), p[3] === 'L'];
-    });
+    return parsePresents(await this.programFile('/tmp/frames.log'));
   }
 
   // Waits until no page has been shown for `still` seconds, as on a screen
   // that waits for a key; false when that does not happen in time.
   async waitStill(still = 0.7, seconds = 20) {
-    const until = Date.now() + seconds * 1000;
-    let count = (await this.presents()).length;
-    let since = Date.now();
-    while (Date.now() < until) {
-      await sleep(100);
-      const now = (await this.presents()).length;
-      if (now !== count) {
-        count = now;
-        since = Date.now();
-      } else if (Date.now() - since >= still * 1000) {
-        return true;
-      }
-    }
-    return false;
+    return waitStill(async () => (await this.presents()).length, still, seconds);
   }
+
 
   // Touch: a finger on the middle of what `selector` finds, held for `ms`
   // and lifted.
@@ -412,26 +376,6 @@ async function withRequests(page, answer, body) {
 function programPart(r, kind) {
   const part = new URL(r.url()).pathname.match(PROGRAM_PART);
   return !!part && part[1] === kind;
-}
-
-// The first present of the logo screen where the logo shows at the centre.
-function firstLogoFrame(entries) {
-  const e = entries.find(([, corner, centre]) => corner === 0xffffff && centre !== 0xffffff);
-  return e ? e[0] : null;
-}
-
-function frameFigures(gaps) {
-  const mean = gaps.reduce((a, b) => a + b, 0) / gaps.length;
-  const deviation = Math.sqrt(gaps.reduce((a, g) => a + (g - mean) ** 2, 0) / gaps.length);
-  return { count: gaps.length, mean, deviation, late: gaps.filter((g) => g > 1.5 * TARGET).length };
-}
-
-function levelGaps(entries, count) {
-  const gaps = [];
-  for (let i = 1; i < entries.length && gaps.length < count; i++) {
-    if (entries[i - 1][3] && entries[i][3]) gaps.push(entries[i][0] - entries[i - 1][0]);
-  }
-  return gaps;
 }
 
 const MUSIC_VALUE = { x: 336, y: 304, w: 40, h: 16 };  // the options screen's Music value
@@ -548,6 +492,22 @@ async function run(s, pictures, opts, figures) {
   const about = await s.page.evaluate(() => document.getElementById('about').textContent);
   const named = ['Valmoren ', 'emscripten ', 'SDL2 ', 'libogg ', 'libvorbis '].every((n) => about.includes(n));
   if (!named || /unknown|@ABOUT@/.test(about)) failures.push(`the about line is ${JSON.stringify(about)}`);
+  // The links beside it carry what the GPL and the libraries' licences ask to go with
+  // the program: the game's licence, the libraries' notices, the source.
+  const carried = await s.page.evaluate(async () => Promise.all(
+    Array.from(document.querySelectorAll('#legal a')).map(async (a) => {
+      const r = await fetch(a.href);
+      const bytes = new Uint8Array(await r.arrayBuffer());
+      return { text: a.textContent, ok: r.ok, head: Array.from(bytes.slice(0, 2)),
+               body: new TextDecoder().decode(bytes.slice(0, 200000)) };
+    })));
+  const link = (name) => carried.find((c) => c.text.startsWith(name)) || { ok: false, body: '', head: [] };
+  if (!link('Licence').ok || !link('Licence').body.includes('GNU GENERAL PUBLIC LICENSE')) {
+    failures.push('the bottom line\'s Licence link does not lead to the GPL');
+  }
+  const listed = ['SDL2', 'libogg', 'libvorbis', 'zlib', 'emscripten'].filter((n) => !link('Third-party').body.includes(n));
+  if (!link('Third-party').ok || listed.length) failures.push(`THIRD-PARTY.txt from the page does not name ${listed.join(', ')}`);
+  if (!link('Source').ok || link('Source').head.join() !== '31,139') failures.push('the page\'s Source link is no gzip archive');
   let problem = await s.poll((shot) => logoProblem(shot, pictures.logo3), 15);
   if (problem) failures.push(`logo screen: ${problem}`);
   const pad = await s.page.evaluate(() => document.getElementById('pad').checkVisibility());
@@ -594,6 +554,23 @@ async function run(s, pictures, opts, figures) {
   for (let i = 0; i < 3; i++) await s.press('ArrowDown');
   problem = await s.poll((shot) => menuProblem(shot, pictures, EXIT_ROW), 5);
   if (problem) failures.push(`after Down three times: ${problem}`);
+  // Only what changed goes to the canvas: after the ball's moves it still
+  // shows the program's page exactly.
+  const unlike = await s.page.evaluate(() => {
+    const game = window.valmorenGame;
+    const shown = document.getElementById('canvas').getContext('2d').getImageData(0, 0, 640, 480).data;
+    const page = new Uint32Array(game.HEAPU8.buffer, game._valmoren_web_visible_page(), 640 * 480);
+    let count = 0, first = null;
+    for (let i = 0; i < page.length; i++) {
+      const p = page[i];
+      if (shown[4 * i] !== (p >> 16 & 255) || shown[4 * i + 1] !== (p >> 8 & 255) || shown[4 * i + 2] !== (p & 255)) {
+        count++;
+        first ??= [i % 640, Math.floor(i / 640)];
+      }
+    }
+    return { count, first };
+  });
+  if (unlike.count) failures.push(`the canvas differs from the game's page in ${unlike.count} pixels, first at ${unlike.first}`);
   await s.press('Space');
   const keys = await s.page.evaluate(() => window.valmorenKeysSeen);
   const loose = keys.filter(([, prevented]) => !prevented).map(([code]) => code);
@@ -718,29 +695,162 @@ async function run(s, pictures, opts, figures) {
 // Presses F12 with downloads going to a folder of the test's own; a problem,
 // or null when one valmoren_<date>_<time>.png of 640x480 arrives.
 async function screenshotProblem(s) {
+  return downloadProblem(s, () => s.press('F12'), 'png', (name, bytes) => {
+    const signature = bytes.subarray(0, 8).toString('hex') === '89504e470d0a1a0a';
+    if (!signature || bytes.length < 24) return `${name} is not a PNG`;
+    const w = bytes.readUInt32BE(16), h = bytes.readUInt32BE(20);
+    if (w !== 640 || h !== 480) return `${name} is ${w}x${h}, not 640x480`;
+    return null;
+  });
+}
+
+// Does `act` with downloads going to a folder of the test's own: a problem,
+// or what `check` finds of the one valmoren_<date>_<time>.<suffix> that
+// arrives (its name and path).
+async function downloadProblem(s, act, suffix, check) {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'valmoren-downloads-'));
   try {
     const cdp = await s.browser.target().createCDPSession();
     await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder });
-    await s.press('F12');
+    await act();
     const until = Date.now() + 10000;
     let names = [];
     while (Date.now() < until) {
       names = fs.readdirSync(folder);
-      if (names.length && names.every((n) => n.endsWith('.png'))) break;
+      if (names.length && names.every((n) => n.endsWith('.' + suffix))) break;
       await sleep(200);
     }
     if (names.length !== 1) return `${names.length} files downloaded (${names.join(', ')}), not one`;
-    if (!/^valmoren_\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\.png$/.test(names[0])) return `downloaded as "${names[0]}"`;
-    const bytes = fs.readFileSync(path.join(folder, names[0]));
-    const signature = bytes.subarray(0, 8).toString('hex') === '89504e470d0a1a0a';
-    if (!signature || bytes.length < 24) return `${names[0]} is not a PNG`;
-    const w = bytes.readUInt32BE(16), h = bytes.readUInt32BE(20);
-    if (w !== 640 || h !== 480) return `${names[0]} is ${w}x${h}, not 640x480`;
-    return null;
+    if (!new RegExp(`^valmoren_\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d\\.${suffix}$`).test(names[0])) {
+      return `downloaded as "${names[0]}"`;
+    }
+    const file = path.join(folder, names[0]);
+    return check(names[0], fs.readFileSync(file), file);
   } finally {
     fs.rmSync(folder, { recursive: true, force: true });
   }
+}
+
+// ---- Recorded games ----
+
+// A recording's score and state digest, from its trailer (as the program
+// prints them).
+function recordedEnd(bytes) {
+  const at = bytes.length - 4 - 41;
+  return `score ${bytes.readBigInt64LE(at + 16)}, state ${bytes.readBigUInt64LE(at + 24).toString(16).padStart(16, '0')}`;
+}
+
+// The program checks `bytes` with --check, no window, in the page: its
+// status and what it printed. Its data comes as the page's does, each pack
+// fetched only when the game first waits for one of its files, so that the
+// check, which never hands the browser a turn otherwise, waits for each.
+async function checkInPage(s, bytes) {
+  return s.page.evaluate(async (data) => {
+    const parts = JSON.parse(document.querySelector('meta[name="valmoren-files"]').content);
+    const packOf = {};
+    for (const pack of JSON.parse(document.querySelector('meta[name="valmoren-data"]').content)) {
+      for (const file of pack.files) packOf[file[0]] = pack;
+    }
+    const lines = [];
+    let program = null;
+    const arrived = new Set();
+    return new Promise((resolve) => {
+      const fail = (e) => resolve({ status: null, lines: [...lines, String(e)] });
+      Valmoren({
+        canvas: document.createElement('canvas'),
+        arguments: ['--check', '/tmp/check.vrec'],
+        locateFile: (name, prefix) => parts[name] || prefix + name,
+        valmorenData: {
+          coming: (name) => !!packOf[name] && !arrived.has(packOf[name]),
+          whenHere: (name, done) => {
+            const pack = packOf[name];
+            fetch(pack.name).then((r) => r.arrayBuffer()).then((buffer) => {
+              let at = 0;
+              for (const [file, size] of pack.files) {
+                const where = '/data/' + file;
+                program.FS.mkdirTree(where.slice(0, where.lastIndexOf('/')));
+                program.FS.writeFile(where, new Uint8Array(buffer, at, size));
+                at += size;
+              }
+              arrived.add(pack);
+              done();
+            }, fail);
+          },
+        },
+        print: (text) => lines.push(text),
+        printErr: (text) => lines.push(text),
+        preRun: [(module) => {
+          program = module;
+          module.FS.mkdirTree('/tmp');
+          module.FS.writeFile('/tmp/check.vrec', Uint8Array.from(atob(data), (c) => c.charCodeAt(0)));
+        }],
+        onExit: (status) => resolve({ status, lines }),
+      }).catch(fail);
+    });
+  }, bytes.toString('base64'));
+}
+
+// From level 1 (where run() leaves it): the game left by Esc and Y, then
+// Exit; the page offers the game's recording, which downloads and which the
+// Linux program checks as recorded. Each stored recording (made by the Linux
+// program under Xvfb) checked by the browser build to its score and digest;
+// one played in the canvas through "Play a recording" to the end, as
+// recorded; a damaged one dropped onto the page refused in one line.
+async function recordingProblems(s, runFolder) {
+  const failures = [];
+  const count = (await s.presents()).length;
+  await s.press('Escape');
+  if (!(await questionUp(s, count))) return ['recordings: Esc in level 1 did not bring up the exit question'];
+  await s.press('KeyY');
+  if ((await exitGame(s)) !== 'The game has ended.') return ['recordings: the game did not end by the menu\'s Exit'];
+  await s.page.waitForSelector('#download-recording', { visible: true, timeout: 5000 }).catch(() => {});
+  const problem = await downloadProblem(s, () => s.page.click('#download-recording'), 'vrec', (name, bytes, file) => {
+    const env = { ...process.env, SDL_AUDIODRIVER: 'nosuchdriver' };
+    delete env.DISPLAY;
+    const done = spawnSync('./valmoren', ['--check', file], { cwd: runFolder, env, encoding: 'utf8', timeout: 60000 });
+    const said = `${recordedEnd(bytes)}: as recorded`;
+    if (done.status !== 0 || done.stdout.trim() !== said) {
+      return `the Linux program's check of ${name} ends with status ${done.status}: ${(done.stdout + done.stderr).trim()}`;
+    }
+    return null;
+  });
+  if (problem) failures.push(`the last game's recording: ${problem}`);
+
+  const folder = path.join(PROJECT, 'tests', 'replays');
+  const stored = fs.readdirSync(folder).filter((n) => n.endsWith('.vrec')).sort();
+  if (!stored.length) failures.push(`no recordings in ${folder}`);
+  for (const name of stored) {
+    const bytes = fs.readFileSync(path.join(folder, name));
+    const { status, lines } = await checkInPage(s, bytes);
+    const said = `${recordedEnd(bytes)}: as recorded`;
+    if (status !== 0 || lines.join('\n') !== said) {
+      failures.push(`${name} checked in the browser: status ${status}, ${JSON.stringify(lines)}, not 0 with "${said}"`);
+    }
+  }
+
+  if (stored.length) {
+    const shortest = stored.map((n) => path.join(folder, n)).sort((a, b) => fs.statSync(a).size - fs.statSync(b).size)[0];
+    const name = path.basename(shortest);
+    const [chooser] = await Promise.all([s.page.waitForFileChooser({ timeout: 5000 }), s.page.click('#play-recording')]);
+    await chooser.accept([shortest]);
+    const ending = `The playback of "${name}" has ended: ${recordedEnd(fs.readFileSync(shortest))}: as recorded.`;
+    const shown = await s.page.waitForFunction(() => !!document.getElementById('canvas'), { timeout: 10000 }).then(() => true, () => false);
+    const said = await s.waitNotice(ending, 120);
+    if (!shown || said !== ending) {
+      failures.push(`${name} played on the page: ${shown ? '' : 'no canvas shown; '}the page says ${JSON.stringify(said)}, not ${JSON.stringify(ending)}`);
+    }
+    const damaged = Buffer.from(fs.readFileSync(shortest));
+    damaged[damaged.length >> 1] ^= 0x40;
+    await s.page.evaluate((data) => {
+      const dt = new DataTransfer();
+      dt.items.add(new File([Uint8Array.from(atob(data), (c) => c.charCodeAt(0))], 'damaged.vrec'));
+      document.getElementById('stage').dispatchEvent(new DragEvent('drop', { dataTransfer: dt, bubbles: true, cancelable: true }));
+    }, damaged.toString('base64'));
+    const refusal = '"damaged.vrec" cannot be played: the recording is damaged (its check sum does not match).';
+    const refused = await s.waitNotice(refusal, 20);
+    if (refused !== refusal) failures.push(`a damaged recording dropped onto the page: the page says ${JSON.stringify(refused)}`);
+  }
+  return failures;
 }
 
 // ---- A phone: touch alone, offline, installable ----
@@ -960,6 +1070,30 @@ async function keepBallInPlay(s, seconds, ball) {
   return { returns, misses, low, high, looks };
 }
 
+// Opens the exit question with the pad's Esc while the ball is far from both
+// edges (its horizontal speed is 5 a frame), so that no ball is lost before
+// the question shows: whether it showed. "over" instead when the game has run
+// out of energy and asks "Game reset?!" (no level frame for longer than the
+// get-ready picture's 3 s).
+async function openExitQuestion(s, ball) {
+  const until = Date.now() + 15000;
+  let since = null;
+  while (Date.now() < until) {
+    const view = await s.page.evaluate(level1View, ball);
+    if (view && view.overlay) {
+      since = since ?? Date.now();
+      if (Date.now() - since > 4000) return 'over';
+    } else if (view) {
+      since = null;
+      if (view.ball && view.ball[0] >= 200 && view.ball[0] <= 440) break;
+    }
+    await sleep(30);
+  }
+  const count = (await s.presents()).length;
+  await s.tapPad('Esc');
+  return questionUp(s, count);
+}
+
 function levelFramesSince(entries, count) {
   return entries.slice(count).filter((e) => e[3]).length;
 }
@@ -987,10 +1121,19 @@ async function levelGoesOn(s, since, seconds = 5) {
 // The phone's first visit, by index.html, with the game's script held back
 // as on a slow network: a tap on "Click to play" the moment it shows either
 // starts the game or finds the button disabled (and a tap once it is
-// enabled starts it).
+// enabled starts it). The menu's pack is held until the game, past its
+// logo, waits for it with "Loading..." showing, which goes once it is let
+// through (and the menu comes, which phoneRun checks).
 async function firstTapProblems(s) {
   const failures = [];
-  const held = (r) => programPart(r, 'js') && !!setTimeout(() => r.continue().catch(() => {}), 2500);
+  let menuPack = null;
+  const held = (r) => {
+    if (/\/valmoren-menu\.[0-9a-f]{16}\.data$/.test(new URL(r.url()).pathname)) return !!(menuPack = r);
+    return programPart(r, 'js') && !!setTimeout(() => r.continue().catch(() => {}), 2500);
+  };
+  const notice = (text) => s.page.waitForFunction((t) => document.getElementById('notice-text').textContent === t &&
+                                                          document.getElementById('notice').classList.contains('loading') === !!t,
+                                                  { timeout: 30000 }, text).then(() => true, () => false);
   await withRequests(s.page, held, async () => {
     const loading = s.page.goto(`${s.origin}/index.html?frame-log`, { waitUntil: 'load' });
     loading.catch(() => {});
@@ -1000,6 +1143,10 @@ async function firstTapProblems(s) {
     await loading;
     if (enabled) await s.gameUp(15).catch(() => failures.push('a tap on "Click to play" as soon as it showed (enabled) did nothing'));
     else await s.startGame('none', true);
+    if (!(await notice('Loading\u2026'))) failures.push('with the menu\'s pack held the page does not say "Loading..."');
+    if (!menuPack) failures.push('the page did not fetch the menu\'s pack');
+    else await menuPack.continue().catch(() => {});
+    if (!(await notice(''))) failures.push('"Loading..." stays once the menu\'s pack has come');
   });
   if (new URL(s.page.url()).pathname !== '/') failures.push(`index.html was not redirected to its folder: ${s.page.url()}`);
   return failures;
@@ -1078,17 +1225,25 @@ async function phoneRun(s, cdp, pictures, opts, figures) {
     if (!(await s.waitStill())) failures.push(`phone: story slide ${slide + 1} did not wait for a key`);
     await s.tapPad('Enter');
   }
-  // The frame intervals with the phone's screen and touch in place, while
-  // the test only waits (its reading of the canvas in play takes the page's
-  // time from the game).
-  const until = Date.now() + 40000;
-  let gaps = [];
-  while (Date.now() < until && gaps.length < opts.touchFrames) {
-    await sleep(500);
-    gaps = levelGaps(await s.presents(), opts.touchFrames);
-  }
-  if (gaps.length >= opts.touchFrames) figures.touchFrames = frameFigures(gaps);
-  else failures.push(`phone: level 1 showed ${gaps.length} level frames in a row, not ${opts.touchFrames}`);
+  // The pause and the exit question first, while the level has all its
+  // energy: a ball left alone is lost about once a second of play, and six
+  // end the game.
+  let count = (await s.presents()).length;
+  if (!(await levelGoesOn(s, count, 10))) return [...failures, 'phone: level 1 did not start'];
+  // The pause: the game stops showing pages until Enter (Space) goes on.
+  await s.tapPad('Pause');
+  if (!(await s.waitStill(0.7, 5))) failures.push('the pad\'s Pause did not stop the level');
+  count = (await s.presents()).length;
+  await s.tapPad('Enter');
+  if (!(await levelGoesOn(s, count))) failures.push('the pad\'s Enter did not end the pause');
+  // The exit question with the pad: no, then (after the play) yes.
+  count = (await s.presents()).length;
+  await s.tapPad('Esc');
+  if (!(await questionUp(s, count))) return [...failures, 'the pad\'s Esc did not open the exit question'];
+  count = (await s.presents()).length;
+  await s.tapPad('No');
+  if (!(await levelGoesOn(s, count))) failures.push('the pad\'s No did not answer the question (the level did not go on)');
+
   const play = await keepBallInPlay(s, opts.touchSeconds, spriteOf(pictures.ball));
   log(`level 1 with the on-screen D-pad: ${play.returns} returns off the planes, ${play.misses} balls lost in ` +
       `${opts.touchSeconds} s (${play.looks} looks at the canvas); the left plane between ${play.low} and ${play.high}`);
@@ -1104,26 +1259,27 @@ async function phoneRun(s, cdp, pictures, opts, figures) {
     failures.push(`of ${menus.asked} menus asked for (two right clicks) ${menus.opened} opened; "${menus.selected}" selected`);
   }
 
-  // The pause: the game stops showing pages until Enter (Space) goes on.
-  await s.tapPad('Pause');
-  if (!(await s.waitStill(0.7, 5))) failures.push('the pad\'s Pause did not stop the level');
-  let count = (await s.presents()).length;
-  await s.tapPad('Enter');
-  if (!(await levelGoesOn(s, count))) failures.push('the pad\'s Enter did not end the pause');
+  // The frame intervals with the phone's screen and touch in place, while
+  // the test only waits (its reading of the canvas in play takes the page's
+  // time from the game). A ball left alone is soon lost, and the get-ready
+  // picture then shown over the level is paced as its frames are: both count.
+  const since = (await s.presents()).length;
+  const until = Date.now() + 40000;
+  let gaps = [];
+  while (Date.now() < until && gaps.length < opts.touchFrames) {
+    await sleep(500);
+    gaps = levelGaps((await s.presents()).slice(since), opts.touchFrames, true);
+  }
+  if (gaps.length >= opts.touchFrames) figures.touchFrames = frameFigures(gaps);
+  else failures.push(`phone: level 1 showed ${gaps.length} frames in a row, not ${opts.touchFrames}`);
 
-  // The exit question with the pad: no, then yes; Exit.
-  count = (await s.presents()).length;
-  await s.tapPad('Esc');
-  if (!(await questionUp(s, count))) return [...failures, 'the pad\'s Esc did not open the exit question'];
-  count = (await s.presents()).length;
-  await s.tapPad('No');
-  if (!(await levelGoesOn(s, count))) failures.push('the pad\'s No did not answer the question (the level did not go on)');
-  count = (await s.presents()).length;
-  await s.tapPad('Esc');
-  if (!(await questionUp(s, count))) return [...failures, 'the pad\'s Esc did not open the exit question again'];
-  await s.tapPad('Yes');
+  const question = await openExitQuestion(s, spriteOf(pictures.ball));
+  const over = question === 'over';
+  if (over) log('level 1 with the on-screen D-pad: the energy ran out; No at "Game reset?!" leaves instead');
+  else if (!question) return [...failures, 'the pad\'s Esc did not open the exit question again'];
+  await s.tapPad(over ? 'No' : 'Yes');
   problem = await s.poll((shot) => menuProblem(shot, pictures), 10);
-  if (problem) return [...failures, `the pad's Yes at the exit question did not lead to the menu: ${problem}`];
+  if (problem) return [...failures, `the pad's ${over ? 'No at the game-over' : 'Yes at the exit'} question did not lead to the menu: ${problem}`];
   for (const label of ['Down', 'Down', 'Down', 'Enter']) await s.tapPad(label);
   const ended = await s.waitNotice('The game has ended.');
   if (ended !== 'The game has ended.') failures.push(`after Exit on the pad the page says ${JSON.stringify(ended)}`);
@@ -1173,11 +1329,11 @@ function sha256(data) {
   return crypto.createHash('sha256').update(data).digest('hex');
 }
 
-// Every file of a site by its served name (the .gz copies aside), with its
+// Every file of a site by its served name (the compressed copies aside), with its
 // SHA-256.
 function siteDigests(site) {
   const out = {};
-  for (const name of fs.readdirSync(site)) if (!name.endsWith('.gz')) out[name] = sha256(fs.readFileSync(path.join(site, name)));
+  for (const name of fs.readdirSync(site)) if (!/\.(gz|br)$/.test(name)) out[name] = sha256(fs.readFileSync(path.join(site, name)));
   return out;
 }
 
@@ -1218,7 +1374,8 @@ async function keptProblems(s, builds) {
 // (with what it said in `out.said`).
 function makeSite(ctx, folder, revision = null, out = {}) {
   const made = spawnSync('python3', [path.join(PROJECT, 'tools', 'web', 'make_page.py'), folder, PROJECT,
-                                     '--icons', ctx.icons, ...(revision ? ['--revision', revision] : [])],
+                                     '--data', ctx.data, '--icons', ctx.icons, '--deps', path.join(ctx.webFolder, 'deps'),
+                                     ...(revision ? ['--revision', revision] : [])],
                          { encoding: 'utf8' });
   out.said = `${made.stdout}${made.stderr}`;
   const id = made.stdout && made.stdout.match(/^Build id: (\S+)$/m);
@@ -1237,7 +1394,6 @@ function rebuild(ctx, tag) {
   const name = Buffer.from('valmoren-rebuilt'), payload = Buffer.from(tag);
   const section = Buffer.concat([Buffer.from([0, 1 + name.length + payload.length, name.length]), name, payload]);
   fs.writeFileSync(path.join(folder, 'valmoren.wasm'), Buffer.concat([program('valmoren.wasm'), section]));
-  fs.copyFileSync(path.join(ctx.webFolder, 'valmoren.data'), path.join(folder, 'valmoren.data'));
   const out = {};
   const build = makeSite(ctx, folder, null, out);
   if (!build) return { error: `make_page.py on the ${tag} copy: ${out.said}` };
@@ -1322,7 +1478,7 @@ async function updateRun(s, ctx, first, builds, pictures) {
   // The mix: the new page and worker with the old .wasm under the new name.
   const mixed = path.join(two.site, two.wasm);
   fs.writeFileSync(mixed, fs.readFileSync(path.join(ctx.webFolder, 'valmoren.wasm')));
-  fs.rmSync(mixed + '.gz', { force: true });
+  for (const copy of ['.gz', '.br']) fs.rmSync(mixed + copy, { force: true });
   await serveInstead(ctx, two.site);
   await s.page.reload({ waitUntil: 'load' });
   await lookForUpdate(s);
@@ -1662,26 +1818,18 @@ async function main() {
     log(`no level-5 program in ${levelFolder} (tools/web/browser-test.sh builds it)`);
     return 1;
   }
-  const { default: puppeteer } = await import('puppeteer-core');
   let failures = await serverProblems();
   // The whole run is served as by a host with "pretty URLs".
   const { server, origin } = await startServer(siteOf(webFolder), 0, true);
   const servers = { main: server, level: null, temporary: [] };
   // What the rebuilds need: the program, the page's icons, the address.
-  const ctx = { webFolder, icons: path.join(runFolder, '..', 'web-icons'), servers, port: Number(new URL(origin).port) };
+  const ctx = { webFolder, data: runFolder, icons: path.join(runFolder, '..', 'web-icons'), servers,
+                port: Number(new URL(origin).port) };
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'valmoren-chromium-'));
   let browser = null;
   const figures = {};
   try {
-    browser = await puppeteer.launch({
-      executablePath: CHROMIUM,
-      headless: true,
-      userDataDir: profile,
-      args: ['--no-sandbox', '--disable-gpu', '--use-gl=swiftshader', '--enable-unsafe-swiftshader',
-             '--disable-quic', '--no-first-run', '--disable-background-networking',
-             '--disable-component-update', '--disable-sync', '--autoplay-policy=user-gesture-required',
-             `--window-size=${VIEWPORT.width},${VIEWPORT.height}`],
-    });
+    browser = await launchChromium(profile, VIEWPORT);
     // The desktop: keyboard and mouse (and a gamepad at rest until its turn).
     const page = await browser.newPage();
     await page.evaluateOnNewDocument(pageStandIns);
@@ -1689,11 +1837,13 @@ async function main() {
     const s = new Session(browser, page, origin);
     failures.push(...await run(s, pictures, opts, figures));
     failures.push(...await manifestProblems(s));
+    failures.push(...await recordingProblems(s, runFolder));
     failures.push(...s.problems);
-    const names = ['js', 'wasm', 'data'];
+    // Every part of the program and every data pack came down on the desktop.
+    const names = fs.readdirSync(siteOf(webFolder)).filter((n) => PROGRAM_PART.test('/' + n));
     const missing = names.filter((n) => !(n in s.downloads));
-    if (missing.length) {
-      failures.push(`no size seen for the program's ${missing.join(', ')}`);
+    if (missing.length || !names.some((n) => n.endsWith('.data'))) {
+      failures.push(`no size seen for the program's ${missing.join(', ') || 'data'}`);
     } else {
       figures.download = names.reduce((a, n) => a + s.downloads[n], 0);
       if (figures.download >= MAX_DOWNLOAD) failures.push(`the download is ${figures.download} bytes, not under ${MAX_DOWNLOAD}`);

@@ -24,6 +24,12 @@ bool write_icons(const std::string& dir, const std::string& name);
 constexpr int WEB_ICON_SIZES[] = {192, 512};
 constexpr int WEB_MASKABLE_ICON_SIZE = 512;
 bool write_web_icons(const std::string& dir);
+// Writes dir/icon-N.png for each of WINDOWS_ICON_SIZES, the images of the
+// Windows program's icon: the title bar, the taskbar and Explorer's views
+// each take the size they need at 100 to 250 % display scaling, drawn rather
+// than shrunk from a larger one.
+constexpr int WINDOWS_ICON_SIZES[] = {16, 20, 24, 32, 40, 48, 64, 256};
+bool write_windows_icons(const std::string& dir);
 
 // Renders every picture under dir/img side by side at 2x into one PNG for review.
 bool write_sheet(const std::string& dir, const std::string& png_path);

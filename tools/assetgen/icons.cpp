@@ -1,7 +1,8 @@
 // icons.cpp -- writes the game's icon at each size of the desktop's icon
-// theme, and at the sizes the browser page's web app manifest names, as a
-// PNG, transparent outside its rounded square; and the page's maskable icon,
-// which a home screen cuts to a shape of its own.
+// theme, at the sizes the browser page's web app manifest names and at those
+// of the Windows program's icon, as a PNG, transparent outside its rounded
+// square; and the page's maskable icon, which a home screen cuts to a shape
+// of its own.
 #include <cstdint>
 #include <filesystem>
 
@@ -52,12 +53,20 @@ bool write_icons(const std::string& dir, const std::string& name) {
     return ok;
 }
 
-bool write_web_icons(const std::string& dir) {
+template <size_t N>
+bool write_numbered_icons(const std::string& dir, const int (&sizes)[N]) {
     bool ok = true;
-    for (int size : WEB_ICON_SIZES)
+    for (int size : sizes)
         ok = write_icon(std::filesystem::path(dir) / ("icon-" + std::to_string(size) + ".png"), size) && ok;
-    const std::string maskable = "icon-maskable-" + std::to_string(WEB_MASKABLE_ICON_SIZE) + ".png";
-    return write_maskable_icon(std::filesystem::path(dir) / maskable, WEB_MASKABLE_ICON_SIZE) && ok;
+    return ok;
 }
+
+bool write_web_icons(const std::string& dir) {
+    const std::string maskable = "icon-maskable-" + std::to_string(WEB_MASKABLE_ICON_SIZE) + ".png";
+    return write_maskable_icon(std::filesystem::path(dir) / maskable, WEB_MASKABLE_ICON_SIZE) &&
+           write_numbered_icons(dir, WEB_ICON_SIZES);
+}
+
+bool write_windows_icons(const std::string& dir) { return write_numbered_icons(dir, WINDOWS_ICON_SIZES); }
 
 }  // namespace valmoren::assetgen

@@ -2,7 +2,8 @@
 // the first argument; `assetgen --sheet DIR OUT.png` renders the review sheet;
 // `assetgen --sound-report DIR` prints the table of the sounds;
 // `assetgen --icons DIR NAME` writes the desktop icons as DIR/NxN/apps/NAME.png;
-// `assetgen --web-icons DIR` writes the browser page's icons as DIR/icon-N.png.
+// `assetgen --web-icons DIR` writes the browser page's icons as DIR/icon-N.png,
+// `assetgen --windows-icons DIR` the Windows program's icon images likewise.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -23,11 +24,14 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--web-icons") == 0) {
         return write_web_icons(argv[2]) ? 0 : 1;
     }
+    if (argc == 3 && std::strcmp(argv[1], "--windows-icons") == 0) {
+        return write_windows_icons(argv[2]) ? 0 : 1;
+    }
     if (argc != 2) {
         std::fprintf(stderr,
                      "usage: assetgen RUN_FOLDER | assetgen --sheet RUN_FOLDER OUT.png |"
                      " assetgen --sound-report RUN_FOLDER | assetgen --icons DIR NAME |"
-                     " assetgen --web-icons DIR\n");
+                     " assetgen --web-icons DIR | assetgen --windows-icons DIR\n");
         return 2;
     }
     const std::string dir = argv[1];

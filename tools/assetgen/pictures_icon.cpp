@@ -1,8 +1,9 @@
 // pictures_icon.cpp -- the game's icon for desktop menus: the level-3 ship
 // flying up and to the right out of a planet's glow, on a rounded square of
-// deep space. Drawn pixel for pixel at 32, 48 and 64 pixels, so each size is
-// crisp; 128 and 256 are the 64-pixel icon blown up by whole multiples, like
-// the game's own screen on a big window.
+// deep space. Drawn pixel for pixel at every size up to 64 pixels (the
+// Windows icon's 16 to 40 too), so each size is crisp; 128 and 256 are the
+// 64-pixel icon blown up by whole multiples, like the game's own screen on a
+// big window.
 #include <algorithm>
 #include <cmath>
 

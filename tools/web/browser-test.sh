@@ -17,20 +17,13 @@ WEB=$(cd "$1" && pwd)
 DATA=$(cd "$2" && pwd)
 shift 2
 
-EXTRA="chromium"
-if ! command -v node >/dev/null 2>&1; then EXTRA="$EXTRA nodejs npm"; fi
-VALMOREN_EXTRA_PACKAGES="$EXTRA" sh "$ROOT/tools/install-deps.sh"
-
-if [ ! -f "$ROOT/tests/web/node_modules/puppeteer-core/package.json" ]; then
-  # The client only: the browser is Debian's, nothing downloads one.
-  (cd "$ROOT/tests/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)
-fi
+. "$HERE/chromium-setup.sh"
 # The level program is linked with emscripten like the game (its libraries
 # and objects are the game's own, already built).
 if [ -d "$WEB/cmake" ]; then
   export NODE_PATH=/usr/share/nodejs
   export PKG_CONFIG_LIBDIR="$WEB/deps/prefix/lib/pkgconfig"
   cmake --build "$WEB/cmake" --target valmoren_level_start_web -j "${JOBS:-2}"
-  python3 "$HERE/make_page.py" "$WEB/level-start" "$ROOT" --icons "$DATA/../web-icons" >/dev/null
+  python3 "$HERE/make_page.py" "$WEB/level-start" "$ROOT" --data "$DATA" --icons "$DATA/../web-icons" >/dev/null
 fi
 exec node "$ROOT/tests/web/browser_test.mjs" "$WEB" "$DATA" "$@"

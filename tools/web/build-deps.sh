@@ -1,5 +1,5 @@
 #!/bin/sh
-# Builds SDL2, libogg and libvorbis for the browser from Debian's own source
+# Builds SDL2, libogg, libvorbis and zlib for the browser from Debian's own source
 # packages, once (tools/deb-libs.sh): each library's sources are unpacked
 # with `apt-get source` into <deps>/src, built with emscripten's CMake wrapper
 # and installed into <deps>/prefix. Needs the deb-src entries of deb-src.sh.
@@ -24,5 +24,11 @@ build_one libogg -DBUILD_TESTING=OFF -DINSTALL_DOCS=OFF \
   -DHAVE_INT32_SIZE=TRUE -DINT32_SIZE=4 -DHAVE_UINT32_SIZE=TRUE -DUINT32_SIZE=4 \
   -DHAVE_INT64_SIZE=TRUE -DINT64_SIZE=8
 build_one libvorbis -DBUILD_TESTING=OFF
+# zlib packs the recordings of games; its pkg-config file where the others
+# are. Its CMake file names a Windows resource file that Debian's sources
+# leave out (unused here).
+LIB_PLACEHOLDERS=win32/zlib1.rc
+build_one zlib -DINSTALL_PKGCONFIG_DIR="$PREFIX/lib/pkgconfig"
+LIB_PLACEHOLDERS=
 build_one libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_TESTS=OFF \
   -DSDL2_DISABLE_SDL2MAIN=ON -DSDL2_DISABLE_UNINSTALL=ON

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Serves the game's site (make_page.py's <web build folder>/site) on the
 loopback address (127.0.0.1 only) and prints the address. A browser that
-accepts gzip gets the .gz copy of a file that has one, so the program and
-its data travel compressed. Nothing is cached for long: a rebuilt game is
-picked up by the next load, and a file the browser already holds is only
+accepts Brotli gets the .br copy of a file that has one, one that accepts
+gzip the .gz copy, so the program and its data travel compressed. Nothing
+is cached for long: a rebuilt game is picked up by the next load, and a file the browser already holds is only
 revalidated (its ETag), so the offline worker's copy of the first visit's
 files costs no second download. The page is served isolated from other
 origins, for the browser's fine clock.
@@ -34,13 +34,16 @@ TYPES = {
     ".data": "application/octet-stream",
     ".webmanifest": "application/manifest+json",
     ".png": "image/png",
+    ".txt": "text/plain; charset=utf-8",
+    ".gz": "application/gzip",
 }
 LOOPBACK = ("127.0.0.1", "localhost", "[::1]")
 
 
-def accepts_gzip(header):
-    """Whether an Accept-Encoding header takes gzip: named (or, when not
-    named, "*") with a quality above 0."""
+def accepts(header, codings):
+    """Whether an Accept-Encoding header takes the coding (the first of
+    `codings` named, its other names, or, when none is named, "*") with a
+    quality above 0."""
     qualities = {}
     for item in header.split(","):
         coding, _, params = item.partition(";")
@@ -53,14 +56,24 @@ def accepts_gzip(header):
                 except ValueError:
                     quality = 0.0
         qualities[coding.strip().lower()] = quality
-    for coding in ("gzip", "x-gzip", "*"):
+    for coding in codings + ("*",):
         if coding in qualities:
             return qualities[coding] > 0
     return False
 
 
+# The compressed copies a file may have beside it, the better first: the
+# name's ending, the coding's names in Accept-Encoding.
+COPIES = ((".br", "br", ("br",)), (".gz", "gzip", ("gzip", "x-gzip")))
+
+
 class Handler(http.server.SimpleHTTPRequestHandler):
     pretty_urls = False
+    # HTTP/1.1 (kept-alive connections, every answer with its length):
+    # Chromium revalidates an HTTP/1.1 answer from its cache, but fetches an
+    # HTTP/1.0 one whole again, so the offline worker's copy of what the page
+    # has just downloaded would come down a second time.
+    protocol_version = "HTTP/1.1"
 
     def host_allowed(self):
         host = self.headers.get("Host", "")
@@ -92,16 +105,21 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         if not os.path.isfile(path) or not os.path.realpath(path).startswith(root + os.sep):
             self.send_error(404, "File not found")
             return None
-        packed = path + ".gz"
-        gzipped = (accepts_gzip(self.headers.get("Accept-Encoding", "")) and os.path.isfile(packed)
-                   and os.path.realpath(packed).startswith(root + os.sep))
+        wanted = self.headers.get("Accept-Encoding", "")
+        coding, served = None, path
+        for ending, name, names in COPIES:
+            copy = path + ending
+            if (accepts(wanted, names) and os.path.isfile(copy)
+                    and os.path.realpath(copy).startswith(root + os.sep)):
+                coding, served = name, copy
+                break
         try:
-            f = open(packed if gzipped else path, "rb")
+            f = open(served, "rb")
         except OSError:
             self.send_error(404, "File not found")
             return None
         stat = os.fstat(f.fileno())
-        tag = f'"{stat.st_mtime_ns:x}-{stat.st_size:x}{"-gz" if gzipped else ""}"'
+        tag = f'"{stat.st_mtime_ns:x}-{stat.st_size:x}{"-" + coding if coding else ""}"'
         if tag in [t.strip() for t in self.headers.get("If-None-Match", "").split(",")]:
             f.close()
             self.send_response(304)
@@ -110,8 +128,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             return None
         self.send_response(200)
         self.send_header("Content-Type", self.guess_type(path))
-        if gzipped:
-            self.send_header("Content-Encoding", "gzip")
+        if coding:
+            self.send_header("Content-Encoding", coding)
         self.send_header("Content-Length", str(stat.st_size))
         self.send_header("Vary", "Accept-Encoding")
         self.send_header("ETag", tag)

@@ -21,8 +21,9 @@ void sdl_problem_at_end(const std::string& line);
 // sdl_video.cpp
 // Puts the page last handed over by show_frame onto the screen, if any.
 void sdl_show_page();
-// Delivers window events unless that was done less than `age` seconds ago.
-void sdl_events_if_older(double age);
+// Delivers window events unless that was done less than `age` seconds
+// before `now` (the clock as just read).
+void sdl_events_if_older(double age, double now);
 // Between a window and desktop full screen, for this run.
 void sdl_toggle_full_screen();
 // The game's key code (PC set 1) of a keyboard key.

@@ -23,6 +23,11 @@
 #include <string>
 
 #include "platform/sdl/sdl_internal.h"
+#ifdef _WIN32
+#include <io.h>
+
+#include "platform/win32.h"
+#endif
 
 namespace valmoren {
 
@@ -121,10 +126,11 @@ void play_line(const std::string& line) {
 void sdl_pad_script_look() {
     if (!script.looked) {
         script.looked = true;
-        const char* path = std::getenv("VALMOREN_PAD_SCRIPT");
 #ifdef _WIN32
-        if (path && *path) script.fd = open(path, O_RDONLY | O_BINARY);
+        const std::string path = environment_value("VALMOREN_PAD_SCRIPT");  // a folder named in any script
+        if (!path.empty()) script.fd = _wopen(wide_text(path).c_str(), _O_RDONLY | _O_BINARY);
 #else
+        const char* path = std::getenv("VALMOREN_PAD_SCRIPT");
         if (path && *path) script.fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 #endif
     }

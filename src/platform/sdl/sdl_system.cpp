@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -29,6 +30,9 @@ double tick_seconds = 0.0;  // reciprocal of the performance counter's frequency
 double last_retrace = -1.0;  // when the last retrace wait returned
 
 double clock_now() {
+#ifdef __EMSCRIPTEN__
+    return web_clock();  // SDL's counter reads the same clock, through two more calls
+#endif
     if (tick_seconds == 0.0) tick_seconds = 1.0 / static_cast<double>(SDL_GetPerformanceFrequency());
     return static_cast<double>(SDL_GetPerformanceCounter()) * tick_seconds;
 }
@@ -87,7 +91,7 @@ void nap_until(double until) {
     return;
 #endif
     for (;;) {
-        sdl_events_if_older(SLEEP_SLICE);
+        sdl_events_if_older(SLEEP_SLICE, clock_now());
         const double left = until - clock_now();
         if (left <= SPIN_WINDOW) return;
         nap(std::min(left - SPIN_LEFT, SLEEP_SLICE));
@@ -121,12 +125,16 @@ void sdl_sleep_precisely() {
 
 void sdl_problem_at_end(const std::string& line) { problem_at_end = line; }
 
+// The game's clock: whole microseconds, so that a reading is the same
+// number (and the same double) on every machine a recording is played on,
+// and a recording keeps it in a few bytes. A microsecond is far finer than
+// anything the game times.
 double backend_seconds() {
-    const double now = clock_now();
+    const double now = std::floor(clock_now() * 1e6) / 1e6;
     // Busy waits poll the clock: keep the window answering them too.
-    sdl_events_if_older(SLEEP_SLICE);
+    sdl_events_if_older(SLEEP_SLICE, now);
 #ifdef __EMSCRIPTEN__
-    web_clock_read();
+    web_clock_read(now);
 #endif
     return now;
 }
@@ -145,6 +153,10 @@ void backend_rest_until(double moment) {
 
 void backend_rest(double secs) {
     sdl_show_page();
+#ifdef __EMSCRIPTEN__
+    web_rest(secs);
+    return;
+#endif
     nap_until(clock_now() + secs);
 }
 
@@ -160,7 +172,7 @@ void backend_wait_retrace() {
     if (now - last_retrace > 1.0 / 60.0 || now < last_retrace) {
         last_retrace = now;
 #ifdef __EMSCRIPTEN__
-        web_turn();
+        web_turn_if_due(now);
 #endif
         backend_pump_events();
     } else {
@@ -173,6 +185,14 @@ void backend_wait_retrace() {
 void backend_file_written() {
 #ifdef __EMSCRIPTEN__
     web_file_written();
+#endif
+}
+
+void backend_data_file_wanted(const std::string& path) {
+#ifdef __EMSCRIPTEN__
+    web_wait_for_data(path);
+#else
+    (void)path;
 #endif
 }
 

@@ -4,7 +4,10 @@
 #include <SDL.h>
 #ifdef _WIN32
 #include <windows.h>
+#include <SDL_syswm.h>
 #include <d3d9.h>
+
+#include "platform/win32.h"
 #endif
 
 #include <algorithm>
@@ -16,6 +19,8 @@
 #include <string>
 
 #include "platform/backend.h"
+#include "platform/files.h"
+#include "platform/core_hooks.h"
 #include "platform/input.h"
 #include "platform/screen.h"
 #include "platform/sdl/sdl_internal.h"
@@ -87,6 +92,7 @@ int set1_scancode(const SDL_Keysym& key) {
     return 0;  // a key the table does not hold; its press still counts for key waits
 }
 
+#ifndef __EMSCRIPTEN__
 // Where the 640x480 picture goes in an output of w x h pixels: the largest
 // 4:3 rectangle, centred.
 SDL_Rect fit_rect(int w, int h) {
@@ -102,8 +108,15 @@ SDL_Rect fit_rect(int w, int h) {
     r.y = (h - r.h) / 2;
     return r;
 }
+#endif
 
 void draw_page() {
+#ifdef __EMSCRIPTEN__
+    // The canvas was cleared or resized: the whole page again, past SDL
+    // (which has no renderer in the browser, nor its code).
+    clock_gettime(CLOCK_MONOTONIC, &win.present_called);
+    web_show_page(page_pixels(visible_page()), true);
+#else
     if (!win.renderer) return;
     if (win.texture_behind) {
         SDL_UpdateTexture(win.page, nullptr, page_pixels(visible_page()), SCREEN_W * 4);
@@ -152,6 +165,7 @@ void draw_page() {
     }
     clock_gettime(CLOCK_MONOTONIC, &win.present_called);
     SDL_RenderPresent(win.renderer);
+#endif
 }
 
 // Pacing diagnostics of this backend, not of the game: when VALMOREN_FRAME_LOG
@@ -164,8 +178,13 @@ void log_present(const uint32_t* pixels, bool level_frame) {
     static bool looked = false;
     if (!looked) {
         looked = true;
-        const char* path = std::getenv("VALMOREN_FRAME_LOG");
-        if (path && *path) log = std::fopen(path, "a");
+#ifdef _WIN32
+        const std::string path = environment_value("VALMOREN_FRAME_LOG");  // a folder named in any script
+#else
+        const char* variable = std::getenv("VALMOREN_FRAME_LOG");
+        const std::string path = variable ? variable : "";
+#endif
+        if (!path.empty()) log = open_game_file(path, "a");
     }
     if (!log) return;
     timespec now{};
@@ -175,6 +194,15 @@ void log_present(const uint32_t* pixels, bool level_frame) {
                  pixels[0] & 0xFFFFFFu, pixels[200 * SCREEN_W + 320] & 0xFFFFFFu, level_frame ? 'L' : '-',
                  static_cast<long long>(now.tv_sec), now.tv_nsec);
     std::fflush(log);
+}
+
+// The size of what the picture is drawn into, in output pixels: the
+// renderer's; in the browser, with no renderer, the canvas's, which is the
+// window's.
+void output_size(int win_w, int win_h, int& out_w, int& out_h) {
+    out_w = win_w;
+    out_h = win_h;
+    if (win.renderer) SDL_GetRendererOutputSize(win.renderer, &out_w, &out_h);
 }
 
 void update_cursor() {
@@ -221,15 +249,18 @@ void sdl_show_page() {
     win.pending = false;
     const uint32_t* pixels = page_pixels(visible_page());
     win.have_page = true;
+#ifdef __EMSCRIPTEN__
+    // The browser's canvas takes the page from the backend itself.
+    clock_gettime(CLOCK_MONOTONIC, &win.present_called);
+    web_show_page(pixels, false);
+#else
     if (!show_page_directly(pixels)) {
         SDL_UpdateTexture(win.page, nullptr, pixels, SCREEN_W * 4);
         win.texture_behind = false;
         draw_page();
     }
-    log_present(pixels, win.pending_paced);
-#ifdef __EMSCRIPTEN__
-    web_page_shown();
 #endif
+    log_present(pixels, win.pending_paced);
 }
 
 namespace {
@@ -313,6 +344,64 @@ bool draws_by_processor(SDL_Renderer* renderer) {
 }
 #endif
 
+#ifdef _WIN32
+// The window's size out of full screen on a scaled display (a laptop at 125
+// to 200 %): the program draws its own pixels there (its manifest says so;
+// otherwise Windows would stretch the picture with a blur), so the window is
+// made the page's whole multiple nearest the display's scale, in real pixels,
+// as large as the display's usable area holds with the window's frame.
+void size_window_for_display(SDL_Window* window) {
+    const int display = SDL_GetWindowDisplayIndex(window);
+    float dpi = 0.0f;
+    SDL_Rect usable{};
+    if (display < 0 || SDL_GetDisplayDPI(display, &dpi, nullptr, nullptr) != 0 || dpi <= 0.0f ||
+        SDL_GetDisplayUsableBounds(display, &usable) != 0)
+        return;
+    int top = 0, left = 0, bottom = 0, right = 0;
+    SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right);
+    int scale = static_cast<int>(dpi / 96.0f + 0.5f);
+    while (scale > 1 && (SCREEN_W * scale + left + right > usable.w || SCREEN_H * scale + top + bottom > usable.h))
+        --scale;
+    if (scale <= 1) return;
+    win.windowed_w = SCREEN_W * scale;
+    win.windowed_h = SCREEN_H * scale;
+    SDL_SetWindowSize(window, win.windowed_w, win.windowed_h);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+}
+
+// The title bar's and the taskbar's icons: the program's icon images drawn at
+// the sizes the window's display asks for (16 and 32 px at 100 %, 24 and 48
+// at 150 %), which the system would otherwise shrink from one larger image.
+void set_window_icons(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WINDOWS) return;
+    const HWND hwnd = info.info.win.window;
+    // Windows 10's per-monitor sizes where the system has them.
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    using MetricForDpi = int(WINAPI*)(int, UINT);
+    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    const auto dpi_for_window =
+        reinterpret_cast<DpiForWindow>(reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetDpiForWindow")));
+    const auto metric_for_dpi =
+        reinterpret_cast<MetricForDpi>(reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetSystemMetricsForDpi")));
+    const auto metric = [&](int which) {
+        return dpi_for_window && metric_for_dpi ? metric_for_dpi(which, dpi_for_window(hwnd)) : GetSystemMetrics(which);
+    };
+    const struct {
+        WPARAM kind;
+        int w, h;
+    } icons[] = {{ICON_SMALL, SM_CXSMICON, SM_CYSMICON}, {ICON_BIG, SM_CXICON, SM_CYICON}};
+    for (const auto& icon : icons) {
+        // Kept for the program's life: the window shows it.
+        const HANDLE image = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, metric(icon.w),
+                                        metric(icon.h), LR_DEFAULTCOLOR);
+        if (image) SendMessageW(hwnd, WM_SETICON, icon.kind, reinterpret_cast<LPARAM>(image));
+    }
+}
+#endif
+
+#ifndef __EMSCRIPTEN__
 // The renderer for the window: the system's accelerated one, unless that is
 // an OpenGL (or Direct3D) done by the processor. Then SDL's own software renderer draws
 // straight into the window's memory shared with the display server, which
@@ -343,6 +432,7 @@ SDL_Renderer* make_renderer(SDL_Window* window) {
     if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
     return renderer;
 }
+#endif
 
 // The window systems a player can see. Left to itself, SDL falls back to a
 // window nobody sees (its offscreen and dummy drivers) when there is no
@@ -404,12 +494,21 @@ void backend_open_screen(int full_screen) {
     }
     if (!win.window) no_window(SDL_GetError());
     SDL_SetWindowTitle(win.window, win.caption.c_str());
+#ifndef __EMSCRIPTEN__
+    // (The browser's canvas takes the page from the backend itself:
+    // sdl_web_page.cpp.)
     SDL_SetWindowMinimumSize(win.window, 320, 240);
+#ifdef _WIN32
+    size_window_for_display(win.window);
+#endif
     win.renderer = make_renderer(win.window);
     SDL_RendererInfo info{};
     win.direct = win.renderer && SDL_GetRendererInfo(win.renderer, &info) == 0 &&
                  (info.flags & SDL_RENDERER_SOFTWARE) != 0;
     if (!win.renderer) no_window(SDL_GetError());
+#ifdef _WIN32
+    set_window_icons(win.window);  // on the window as it is after its renderer
+#endif
     SDL_ShowWindow(win.window);
     // After the renderer, which may have made the window anew for itself.
     sdl_hold_window_to_mode(win.window, win.full_screen, win.windowed_w, win.windowed_h);
@@ -417,6 +516,7 @@ void backend_open_screen(int full_screen) {
                                  SCREEN_W, SCREEN_H);
     if (!win.page) no_window(SDL_GetError());
     if (win.page) SDL_SetTextureScaleMode(win.page, SDL_ScaleModeNearest);
+#endif
     update_cursor();
     backend_present(false);
 }
@@ -427,7 +527,11 @@ void backend_set_caption(const std::string& text) {
 }
 
 void backend_present(bool paced_frame) {
+#ifdef __EMSCRIPTEN__
+    if (!win.window) return;
+#else
     if (!win.window || !win.page) return;
+#endif
     if (!win.pending) win.pending_since = sdl_clock();
     win.pending = true;
     win.pending_paced = paced_frame;
@@ -455,7 +559,8 @@ void backend_pump_events() {
         if (sdl_service_event(e)) continue;  // pads, sound devices, the window's own keys
         switch (e.type) {
             case SDL_QUIT:
-                backend_end_program(0);
+                window_closed();  // returns while recording: the game ends at its next read
+                break;
             case SDL_KEYDOWN:
                 key_event(set1_scancode(e.key.keysym), true);
                 break;
@@ -478,10 +583,9 @@ void backend_pump_events() {
 // A level frame reads several keys and the mouse; asking the window system
 // for events at each read costs more than the frame's drawing. Within a
 // millisecond of the last look the state in hand is the player's.
-void backend_refresh_input() { sdl_events_if_older(0.001); }
+void backend_refresh_input() { sdl_events_if_older(0.001, sdl_clock()); }
 
-void sdl_events_if_older(double age) {
-    const double now = sdl_clock();
+void sdl_events_if_older(double age, double now) {
     if (now - win.events_at >= age || now < win.events_at) backend_pump_events();
 }
 
@@ -495,7 +599,7 @@ bool backend_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons) {
     // Window points to output pixels (HiDPI), then into the picture's rectangle.
     int win_w = 1, win_h = 1, out_w = 1, out_h = 1;
     if (win.window) SDL_GetWindowSize(win.window, &win_w, &win_h);
-    if (win.renderer) SDL_GetRendererOutputSize(win.renderer, &out_w, &out_h);
+    output_size(win_w, win_h, out_w, out_h);
     const double px = mx * static_cast<double>(out_w) / std::max(win_w, 1);
     const double py = my * static_cast<double>(out_h) / std::max(win_h, 1);
     const double fx = (px - win.dest.x) * SCREEN_W / std::max(win.dest.w, 1);
@@ -521,7 +625,7 @@ void backend_set_mouse(int x, int y, int visible) {
         SDL_GetMouseState(&cx, &cy);
         int win_w = 1, win_h = 1, out_w = 1, out_h = 1;
         SDL_GetWindowSize(win.window, &win_w, &win_h);
-        if (win.renderer) SDL_GetRendererOutputSize(win.renderer, &out_w, &out_h);
+        output_size(win_w, win_h, out_w, out_h);
         // Page pixel centre to output pixels, then to window points.
         auto to_window = [](int page, int page_size, int origin, int size, int out, int wsize) {
             const double px = origin + (page + 0.5) * size / page_size;

@@ -1,5 +1,5 @@
 // sdl_web.js -- the browser side of sdl_web.cpp, linked into the browser
-// build with --js-library. The game suspends itself (ASYNCIFY) in the two
+// build with --js-library. The game suspends itself (ASYNCIFY) in the
 // waiting calls and goes on when the browser calls back; the runtime is kept
 // alive while it waits, and the callback goes through callUserCallback so
 // that the program's end inside it is handled as an end, not an error.
@@ -13,7 +13,37 @@ mergeInto(LibraryManager.library, {
     kept: false,     // the player's folder was read back from storage: copies go there
     flushing: false, // a copy of the player's folder to storage is under way
     flushAgain: false,
+    page: null,      // the canvas, its context and the picture put on it
+    napWord: null,   // the shared word a fine nap waits on
     stored: [],      // waiting for the copies under way to land
+  },
+
+  // A nap of `ms` milliseconds. Where the page is isolated from other
+  // origins, a wait on a word of shared memory that nobody wakes ends at the
+  // fraction of a millisecond asked for; a timer counts whole milliseconds.
+  valmoren_web_fine_naps: function() {
+    return (typeof crossOriginIsolated !== 'undefined' && crossOriginIsolated &&
+            typeof SharedArrayBuffer !== 'undefined' && typeof Atomics.waitAsync === 'function') ? 1 : 0;
+  },
+  valmoren_web_nap__deps: ['$ValmorenWeb', '$callUserCallback', '$runtimeKeepalivePush', '$runtimeKeepalivePop',
+                           'valmoren_web_fine_naps'],
+  valmoren_web_nap: function(ms) {
+    return Asyncify.handleSleep(function(wakeUp) {
+      var woken = function() {
+        runtimeKeepalivePop();
+        callUserCallback(wakeUp);
+      };
+      runtimeKeepalivePush();
+      if (_valmoren_web_fine_naps()) {
+        if (!ValmorenWeb.napWord) ValmorenWeb.napWord = new Int32Array(new SharedArrayBuffer(4));
+        var wait = Atomics.waitAsync(ValmorenWeb.napWord, 0, 0, ms);
+        if (wait.async) {
+          wait.value.then(woken);
+          return;
+        }
+      }
+      setTimeout(woken, ms);
+    });
   },
 
   // One turn of the browser's event loop: a message posted to ourselves comes
@@ -35,6 +65,32 @@ mergeInto(LibraryManager.library, {
       runtimeKeepalivePush();
       ValmorenWeb.waking = wakeUp;
       ValmorenWeb.channel.port2.postMessage(0);
+    });
+  },
+
+  // The game is about to read a file of its data (its name under /data):
+  // when the page's pack that holds it has not arrived yet, the program
+  // waits until it has (Module.valmorenData, page.js: coming(name) and
+  // whenHere(name, done); a pack that fails never calls back, as the page
+  // then ends the game). Returns 1 when it waited. Every call goes through
+  // handleSleep, even one that does not wait: the call that resumes the
+  // program after a wait comes here again, and only handleSleep ends the
+  // resumption (the file has arrived by then, so a plain return would leave
+  // the program resuming).
+  valmoren_web_data_wait__deps: ['$callUserCallback', '$runtimeKeepalivePush', '$runtimeKeepalivePop'],
+  valmoren_web_data_wait: function(path) {
+    return Asyncify.handleSleep(function(wakeUp) {
+      var data = Module['valmorenData'];
+      var name = UTF8ToString(path);
+      if (!data || !data.coming(name)) {
+        wakeUp(0);
+        return;
+      }
+      runtimeKeepalivePush();
+      data.whenHere(name, function() {
+        runtimeKeepalivePop();
+        callUserCallback(function() { wakeUp(1); });
+      });
     });
   },
 
@@ -147,6 +203,29 @@ mergeInto(LibraryManager.library, {
       return button * 2 + (queue.shift()[1] ? 1 : 0);
     }
     return -1;
+  },
+
+  // The page onto the canvas (sdl_web_page.cpp): the rectangle x, y, w, h of
+  // the 640x480 RGBA picture at `rgba` in the program's memory, handed to
+  // the canvas without a copy in between. The canvas is opaque: nothing
+  // under it shows through, and the browser need not blend it; and it is
+  // desynchronized: what is put goes to the compositor as it is, without
+  // waiting for a frame of the page and its commit.
+  valmoren_web_put_page__deps: ['$ValmorenWeb'],
+  valmoren_web_put_page: function(rgba, x, y, w, h) {
+    var canvas = Module['canvas'];
+    if (!canvas) return;
+    var page = ValmorenWeb.page;
+    if (!page || page.canvas !== canvas) {
+      page = ValmorenWeb.page = { canvas: canvas, context: canvas.getContext('2d', { alpha: false, desynchronized: true }), image: null };
+    }
+    if (!page.context) return;
+    // Memory that grows is a new buffer: the picture is looked up again.
+    if (!page.image || page.image.data.buffer !== HEAPU8.buffer || page.at !== rgba) {
+      page.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, 640 * 480 * 4), 640, 480);
+      page.at = rgba;
+    }
+    page.context.putImageData(page.image, 0, 0, x, y, w, h);
   },
 
   // F12: the canvas as a PNG, offered to the player as a download (the
