@@ -6,7 +6,7 @@ WINDOWS ?= build-windows
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test build deps bench sheet sound-report asan fuzz web web-serve web-test windows windows-test clean
+.PHONY: run test build deps bench sheet sound-report asan fuzz web web-serve web-test web-bench web-profile windows windows-test dist clean
 
 run: build
 	cd $(BUILD)/game && ./valmoren
@@ -32,7 +32,8 @@ build: deps
 bench: build
 	$(BUILD)/bench/valmoren_bench --benchmark_out=$(BUILD)/bench/results.json --benchmark_out_format=json
 	python3 bench/summary.py $(BUILD)/bench/results.json
-	python3 bench/sdl_pacing.py $(BUILD)/game
+	python3 bench/sdl_pacing.py $(BUILD)/game 600 --json $(BUILD)/bench/desktop-figures.json
+	if [ -f $(WEB)/valmoren.wasm ]; then VALMOREN_DESKTOP_FIGURES=$(BUILD)/bench/desktop-figures.json JOBS=$(JOBS) sh tools/web/web-bench.sh $(WEB) $(BUILD)/game; fi
 	if [ -f $(WINDOWS)/cmake/valmoren.exe ] && command -v wine >/dev/null; then sh tools/windows/wine-pacing.sh $(WINDOWS); fi
 
 sheet: build
@@ -71,10 +72,26 @@ web-serve:
 web-test: web
 	JOBS=$(JOBS) sh tools/web/browser-test.sh $(WEB) $(BUILD)/game
 
+# The browser build's figures on an emulated phone (first visit on a mobile
+# network, level 1 at CPU 1x, 4x and 6x, the main thread's busy share), the
+# desktop program's beside them. Figures, not judged.
+web-bench: web
+	JOBS=$(JOBS) sh tools/web/web-bench.sh $(WEB) $(BUILD)/game
+
+# The same with a build that keeps its function names (in $(WEB)/profile),
+# and where level 1's time goes: Chromium's profile and trace, summed.
+web-profile: web
+	JOBS=$(JOBS) sh tools/web/web-bench.sh $(WEB) $(BUILD)/game --profile
+
+# The game's source from the repository, as valmoren-<version>-source.tar.gz
+# in $(BUILD)/: what goes with every download of the program.
+dist:
+	sh tools/source-archive.sh $(BUILD)
+
 # The game for 64-bit Windows: the mingw-w64 cross compilers and the
 # libraries built from Debian's source packages (once, kept in
 # $(WINDOWS)/deps), the data and icon from the native build, valmoren.exe,
-# the zip and the installer in $(WINDOWS)/.
+# the zip, the installer and the source archive in $(WINDOWS)/.
 windows: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) --target assets icons -j $(JOBS)

@@ -8,8 +8,11 @@
 # of the way through the level frames F12 takes a screenshot: the frames
 # around the three are reported on their own, and the first picture is kept
 # beside the run folder (pacing-screenshot.png).
-# Usage: sdl_pacing.py <run folder> [frames]. Prints the figures; when Xvfb or
-# xdotool is missing it says so and ends with status 0 (nothing to measure).
+# Usage: sdl_pacing.py <run folder> [frames] [--json file]. Prints the figures
+# (and with --json writes them to the file, for the browser benchmark to show
+# beside its own); when Xvfb or xdotool is missing it says so and ends with
+# status 0 (nothing to measure).
+import json
 import math
 import os
 import shutil
@@ -19,7 +22,6 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "xvfb"))
 import xsession  # noqa: E402
-import window_test  # noqa: E402
 
 TARGET = 1.0 / 60.0
 CPU_WATCH_SECONDS = 12.0  # wall time of level frames over which the main thread's CPU is read
@@ -126,11 +128,9 @@ def measure(run_folder, frames, screenshot=None, launcher=()):
     try:
         if game.find_window() is None:
             raise RuntimeError("the game's window did not appear")
-        pictures = {n: xsession.read_bmp(os.path.join(run_folder, "img", n + ".bmp"))
-                    for n in ["l1", "ball", "start", "options", "credits", "exit"]}
-        problem = window_test.poll(game, window_test.menu_problem, 8.0, 30.0, pictures)
-        if problem:
-            raise RuntimeError("menu: " + problem)
+        problems = xsession.reach_menu(game, xsession.menu_pictures(run_folder), logo=False, within=22.0)
+        if problems:
+            raise RuntimeError(problems[0])
         if not game.start_first_level():
             raise RuntimeError("the story slides did not come up")
         # The closing wipe (at most 5 s) and the 3-second get-ready overlay.
@@ -188,17 +188,27 @@ def measure(run_folder, frames, screenshot=None, launcher=()):
 
 
 def main():
-    if len(sys.argv) not in (2, 3):
-        print("usage: sdl_pacing.py <run folder> [frames]")
+    argv = sys.argv[1:]
+    json_file = None
+    if "--json" in argv and argv.index("--json") + 1 < len(argv):
+        at = argv.index("--json")
+        json_file = argv[at + 1]
+        del argv[at:at + 2]
+    if len(argv) not in (1, 2):
+        print("usage: sdl_pacing.py <run folder> [frames] [--json file]")
         return 1
-    run_folder = os.path.abspath(sys.argv[1])
-    frames = int(sys.argv[2]) if len(sys.argv) == 3 else 600
+    run_folder = os.path.abspath(argv[0])
+    frames = int(argv[1]) if len(argv) == 2 else 600
     missing = xsession.missing_tools()
     if missing:
         print("real-window figures skipped: not installed:", ", ".join(missing))
         return 0
     launcher = os.environ.get("VALMOREN_PACING_LAUNCHER", "").split()
     f = measure(run_folder, frames, os.environ.get("VALMOREN_PACING_SHOT"), launcher)
+    if json_file:
+        with open(json_file, "w") as out:
+            json.dump({k: f[k] for k in ("start_to_logo", "start_to_logo_shown", "mean", "deviation", "late",
+                                         "cpu_share")}, out)
     ms = 1000.0
     print("Real window under Xvfb (SDL backend):")
     if f["start_to_logo"] is not None:

@@ -32,11 +32,13 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/${VALMOREN_APP_ID}.metainfo.xml.in
   ${VALMOREN_DIST_DIR}/${VALMOREN_APP_ID}.metainfo.xml @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/valmoren.6.in ${VALMOREN_DIST_DIR}/valmoren.6 @ONLY)
 
-# The icons, drawn by the asset generator.
+# The icons, drawn by the asset generator; the Windows program's icon images
+# beside them (windows-icons/, packed by tools/windows/make_ico.py).
 set(VALMOREN_ICON_DIR ${CMAKE_BINARY_DIR}/icons)
 add_custom_command(
   OUTPUT ${VALMOREN_ICON_DIR}/.icons-stamp
   COMMAND assetgen --icons ${VALMOREN_ICON_DIR} ${VALMOREN_APP_ID}
+  COMMAND assetgen --windows-icons ${CMAKE_BINARY_DIR}/windows-icons
   COMMAND ${CMAKE_COMMAND} -E touch ${VALMOREN_ICON_DIR}/.icons-stamp
   DEPENDS assetgen
   COMMENT "Drawing the game's icons")

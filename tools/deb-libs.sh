@@ -5,7 +5,7 @@
 # $PREFIX. A library already installed there (its stamp names the Debian
 # version) is left as it is. Needs the deb-src entries of tools/web/deb-src.sh.
 # The caller sets SRC, PREFIX, BUILD, CONFIGURE, TARGET (a word for messages)
-# and JOBS.
+# and JOBS; LIB_PLACEHOLDERS is for one library.
 
 # The Debian versions apt offers for a source package, newest first.
 source_versions() {
@@ -61,6 +61,11 @@ build_one() {
     echo "No source package $pkg: are deb-src entries set up (tools/web/deb-src.sh)?" >&2
     exit 1
   fi
+  # Files the sources' build names but Debian's repacked sources leave out
+  # (LIB_PLACEHOLDERS, paths inside the sources), made empty.
+  for f in $LIB_PLACEHOLDERS; do
+    if [ ! -e "$dir/$f" ]; then mkdir -p "$(dirname "$dir/$f")" && : > "$dir/$f"; fi
+  done
   echo "Building $pkg $version for $TARGET"
   $CONFIGURE -S "$dir" -B "$BUILD/$pkg" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_PREFIX_PATH="$PREFIX" \

@@ -418,6 +418,13 @@ void mixer_close_all() {
     }
 }
 
+void mixer_reset() {
+    mixer_close_all();
+    std::lock_guard<std::mutex> hold(mixer.lock);
+    for (MixStream& s : mixer.streams) s.generation = 0;
+    mixer.clock.store(0, std::memory_order_relaxed);
+}
+
 void mixer_mix(int16_t* out, int frames) {
     if (out == nullptr || frames <= 0) return;
     std::lock_guard<std::mutex> hold(mixer.lock);

@@ -25,6 +25,10 @@ void mixer_play(StreamHandle h);
 void mixer_close(StreamHandle h);
 // Stops and releases every stream.
 void mixer_close_all();
+// Stops and releases every stream and starts the handles' count afresh: the
+// table as the program starts, so that a program run twice in one process
+// (a recorded game replayed in a test) is handed the same handles.
+void mixer_reset();
 
 // Fills `frames` interleaved stereo frames (44100 Hz, 16-bit): every playing
 // channel read on from its file as needed, summed with clipping. Called by

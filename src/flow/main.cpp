@@ -7,9 +7,12 @@
 #include "audio/sound.h"
 #include "frontend/frontend.h"
 #include "platform/input.h"
+#include "platform/recording.h"
 #include "platform/screen.h"
 #include "platform/system.h"
 #include "platform/textfile.h"
+#include "state/digest.h"
+#include "state/game_state.h"
 
 namespace valmoren {
 
@@ -37,7 +40,10 @@ void start_up() {
     wait(1000);
 }
 
+GameSummary game_summary() { return {g.score, fold_state(0)}; }
+
 void game_main() {
+    report_games_with(game_summary);
     start_up();
     logo_screen();
     // The game never leaves this loop: Exit in the menu and the victory end

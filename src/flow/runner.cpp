@@ -15,6 +15,7 @@
 #include "frontend/frontend.h"
 #include "levels/levels.h"
 #include "platform/input.h"
+#include "platform/recording.h"
 #include "platform/screen.h"
 #include "platform/system.h"
 #include "platform/textfile.h"
@@ -427,6 +428,7 @@ void victory() {
     wait(-1);
     wait(-1);
     append_score_log();
+    recording_game_ended(true);
     end_program(0);
 }
 
@@ -434,9 +436,11 @@ void victory() {
 // and a leave returns, so neither nests calls however often it happens.
 void run_game() {
     for (;;) {
+        recording_game_started();
         level_setup(1);
         for (;;) {
             const FrameOutcome outcome = level_frame();
+            if (outcome == RESTART_GAME || outcome == LEAVE_TO_MENU) recording_game_ended(false);
             if (outcome == RESTART_GAME) break;
             if (outcome == LEAVE_TO_MENU) return;
             if (outcome == LEVEL_WON) {

@@ -62,6 +62,11 @@ void backend_report_problem(const std::string& line);
 // on the desktop the file is already where it stays.
 void backend_file_written();
 
+// The game is about to read `path` (a name relative to the data folder) from
+// the data folder. The browser build, whose data arrives while the game
+// runs, waits here until that file has come; elsewhere it is there already.
+void backend_data_file_wanted(const std::string& path);
+
 // Ends the program with the status. The sdl backend exits the process; the
 // headless backend throws ProgramEnd so a test can run the whole game.
 [[noreturn]] void backend_end_program(int status);

@@ -17,4 +17,16 @@ void present_pending_drawing();
 uint32_t current_foreground();
 uint32_t current_background();
 
+// Whether the player holds the key now, whatever the game is shown (a
+// playback watches Esc while the game's own view of the keys is replayed).
+bool key_held_live(int scancode);
+
+// The player closed the window: the program ends with status 0 (the backend
+// calls this; a playback just ends there). While recording, the end comes at
+// the game's next read of an outside value, where a replay of the recording
+// ends too: the close arrives in the middle of a frame's work (a retrace
+// wait, a sleep), and a recording ended there would hold a state no replay
+// reaches. So this returns while recording.
+void window_closed();
+
 }  // namespace valmoren

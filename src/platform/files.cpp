@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/backend.h"
+
 namespace valmoren {
 
 namespace {
@@ -138,6 +140,7 @@ std::FILE* open_game_file(const std::string& path, const char* mode) {
     if (std::strcmp(mode, "rb") != 0) return std::fopen(path.c_str(), mode);
     std::FILE* f = open_plain_file(path);
     if (f || data_dir.empty() || path.empty() || path[0] == '/') return f;
+    backend_data_file_wanted(path);
     return open_plain_file(data_dir + "/" + path);
 }
 

@@ -103,10 +103,19 @@ std::string enter_game_folders(const GameFolders& folders) {
 }
 
 bool choose_game_folders(const char* argv0) {
+#ifdef __EMSCRIPTEN__
+    // The browser build's data is preloaded here, and the player's folder is
+    // mounted from the browser's storage as the window opens (a check opens
+    // none, and reads and writes nothing of the player's).
+    (void)argv0;
+    set_data_folder("/data");
+    return true;
+#else
     const std::string problem = enter_game_folders(find_game_folders(program_location(argv0)));
     if (problem.empty()) return true;
     std::fprintf(stderr, "valmoren: %s\n", problem.c_str());
     return false;
+#endif
 }
 
 }  // namespace valmoren

@@ -5,8 +5,9 @@
 // it works in the player's own folder, $XDG_DATA_HOME/valmoren, and reads
 // what is not there from the installed data. On Windows (folders_win.cpp)
 // the game unpacked from its zip works in its own folder, and installed (the
-// installer's INSTALLED_MARK beside the program) in %APPDATA%\Valmoren over
-// the program's folder. Writes no GameState fields.
+// installer's INSTALLED_MARK beside the program) or unpacked into a folder
+// the player cannot write to in %APPDATA%\Valmoren over the program's folder.
+// Writes no GameState fields.
 #pragma once
 
 #include <string>
@@ -14,9 +15,12 @@
 namespace valmoren {
 
 // Windows: the file the installer leaves beside the program. Its folder is
-// then one the player cannot write to (a write test would not tell: some
-// systems let it pass), so the player's files go to the player's folder.
+// then not the player's to write in, even for a start that could (one run
+// as an administrator), so the player's files go to the player's folder.
 constexpr const char* INSTALLED_MARK = "installed.txt";
+// Windows: what a program started without its data beside it says before it
+// ends with status 1.
+extern const char* const MISSING_FILES;
 
 struct GameFolders {
     std::string working;  // the folder to work in; "" stays in the current one
@@ -43,7 +47,9 @@ GameFolders find_game_folders(const std::string& program);
 std::string enter_game_folders(const GameFolders& folders);
 
 // Start-up: finds and enters the folders for this program. False, after one
-// line on standard error, when the player's folder cannot be made or entered.
+// line on standard error, when the player's folder cannot be made or entered
+// (on Windows also when the game's data is not beside the program: the
+// unpacked game, or the installed one, always has it there).
 bool choose_game_folders(const char* argv0);
 
 }  // namespace valmoren

@@ -1,11 +1,15 @@
 // input.cpp -- the key table and key-press flag, the mouse, the seconds clock,
-// waits, the 15-bit random generator and frame pacing. Writes no GameState fields.
+// waits, the 15-bit random generator and frame pacing. Every value the game
+// reads here passes the journal (journal.h): written down while a game is
+// recorded, taken from the recording while one is replayed. Writes no
+// GameState fields.
 #include "platform/input.h"
 
 #include <cmath>
 
 #include "platform/backend.h"
 #include "platform/core_hooks.h"
+#include "platform/journal.h"
 #include "platform/pads.h"
 
 namespace valmoren {
@@ -45,6 +49,33 @@ struct FramePacing {
 };
 FramePacing pacing;
 
+// Waits and sleeps happen only where the game is seen: a check and the part
+// of a playback before the recorded game's start run as fast as they go.
+void sleep_ms(int ms) {
+    if (!journal_unseen()) backend_sleep_ms(ms);
+}
+
+// A loop that only watches the clock until `done(reading)`: after a rest
+// until `moment` it polls the clock, and only the reading that ends it
+// reaches the game, so only that one is written down. Replaying, that
+// reading comes at once (a playback in the window waits for its moment).
+template <typename Done>
+void watch_clock(double moment, Done done) {
+    if (journal_replaying()) {
+        while (!done(journal_watched_seconds(0, moment))) {
+        }
+        return;
+    }
+    backend_rest_until(moment);
+    for (;;) {
+        const double now = backend_seconds();
+        if (done(now)) {
+            journal_watched_seconds(now, moment);
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 void key_event(int scancode, bool down) { hold_key(scancode, down, HELD_BY_KEYBOARD); }
@@ -55,62 +86,80 @@ void release_all_keys() {
     for (uint8_t& k : keys) k = 0;
 }
 
+bool key_held_live(int scancode) { return scancode >= 0 && scancode < KEY_TABLE_SIZE && keys[scancode] != 0; }
+
 bool take_key_press() {
-    const bool pressed = key_pressed;
+    journal_keys(keys, key_pressed);
+    const bool pressed = journal_take_key_press(key_pressed);
     key_pressed = false;
     return pressed;
 }
 
 bool key_down(int scancode) {
-    backend_refresh_input();
-    return scancode >= 0 && scancode < KEY_TABLE_SIZE && keys[scancode] != 0;
+    if (!journal_without_backend()) backend_refresh_input();
+    journal_keys(keys, key_pressed);
+    return journal_replaying() ? journal_key_down(scancode) : key_held_live(scancode);
 }
 
 bool get_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons) {
-    backend_refresh_input();
-    const bool inside = backend_mouse(x, y, wheel, buttons);
-    if (pads_over_mouse(x, y, wheel, buttons, inside)) return true;
-    x = y = wheel = buttons = -1;
-    return false;
+    PointerState p;
+    if (!journal_without_backend()) backend_refresh_input();
+    if (!journal_replaying()) {
+        p.inside = pads_over_mouse(p.x, p.y, p.wheel, p.buttons, backend_mouse(p.x, p.y, p.wheel, p.buttons));
+        if (!p.inside) p = PointerState{};
+    }
+    p = journal_pointer(p);
+    x = p.x;
+    y = p.y;
+    wheel = p.wheel;
+    buttons = p.buttons;
+    return p.inside;
 }
 
-void set_mouse(int x, int y, int visible) { backend_set_mouse(x, y, visible); }
+void set_mouse(int x, int y, int visible) {
+    if (!journal_without_backend()) backend_set_mouse(x, y, visible);
+}
 
-double seconds() { return backend_seconds(); }
+double seconds() { return journal_replaying() ? journal_seconds(0) : journal_seconds(backend_seconds()); }
 
-int32_t whole_seconds() { return static_cast<int32_t>(std::nearbyint(seconds())); }
+int32_t whole_seconds() {
+    if (journal_replaying()) return journal_whole_seconds(0);
+    return journal_whole_seconds(static_cast<int32_t>(std::nearbyint(backend_seconds())));
+}
 
 void wait_until(double moment) {
-    backend_rest_until(moment);
-    while (seconds() <= moment) {
-    }
+    watch_clock(moment, [moment](double now) { return now > moment; });
 }
 
-void rest_between_polls() { backend_rest(POLL_REST); }
+void rest_between_polls() {
+    if (!journal_unseen()) backend_rest(POLL_REST);
+}
 
 // Looks at the key-press flag the way a key wait does: the player may act
 // first, then window events arrive, then the flag is taken.
 static bool key_wait_look() {
-    backend_before_key_wait();
-    backend_pump_events();
+    if (!journal_without_backend()) {
+        backend_before_key_wait();
+        backend_pump_events();
+    }
     return take_key_press();
 }
 
 void wait(int ms) {
     present_pending_drawing();
     if (ms == -1) {
-        while (!key_wait_look()) backend_sleep_ms(KEY_WAIT_SLICE_MS);
+        while (!key_wait_look()) sleep_ms(KEY_WAIT_SLICE_MS);
     } else if (ms > 99) {
         int remaining = ms;
         while (remaining > KEY_WAIT_SLICE_MS) {
             if (key_wait_look()) return;
-            backend_sleep_ms(KEY_WAIT_SLICE_MS);
+            sleep_ms(KEY_WAIT_SLICE_MS);
             remaining -= KEY_WAIT_SLICE_MS;
         }
-        backend_sleep_ms(remaining);
+        sleep_ms(remaining);
     } else if (ms >= 1) {
-        backend_pump_events();
-        backend_sleep_ms(ms);
+        if (!journal_without_backend()) backend_pump_events();
+        sleep_ms(ms);
     }
 }
 
@@ -141,11 +190,10 @@ void frame_limit() {
     pacing.limited = true;
     if (pacing.target_fps < 1) return;
     // Rests, then polls the clock until the frame has lasted 1/target seconds.
-    backend_rest_until(pacing.frame_start + 1.0 / pacing.target_fps);
-    for (;;) {
-        const double elapsed = seconds() - pacing.frame_start;
-        if (elapsed > 0 && 1.0 / elapsed <= pacing.target_fps) return;
-    }
+    watch_clock(pacing.frame_start + 1.0 / pacing.target_fps, [](double now) {
+        const double elapsed = now - pacing.frame_start;
+        return elapsed > 0 && 1.0 / elapsed <= pacing.target_fps;
+    });
 }
 
 void frame_end() {

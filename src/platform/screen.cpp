@@ -9,6 +9,7 @@
 #include "platform/backend.h"
 #include "platform/core_hooks.h"
 #include "platform/input.h"
+#include "platform/journal.h"
 
 namespace valmoren {
 
@@ -107,7 +108,7 @@ void draw_segment(long long x1, long long y1, long long x2, long long y2, uint32
 }  // namespace
 
 void visible_page_changed() {
-    if (work != visible) return;
+    if (work != visible || journal_unseen()) return;
     const double now = backend_seconds();
     if (now - last_present >= PRESENT_INTERVAL || now < last_present) {
         last_present = now;
@@ -119,7 +120,7 @@ void visible_page_changed() {
 }
 
 void present_pending_drawing() {
-    if (!unshown_drawing) return;
+    if (!unshown_drawing || journal_unseen()) return;
     unshown_drawing = false;
     last_present = backend_seconds();
     backend_present(false);
@@ -145,7 +146,9 @@ uint32_t* page_pixels(int page) { return pages[page == 0 ? 0 : 1]; }
 int work_page() { return work; }
 int visible_page() { return visible; }
 
-void open_screen(int full_screen) { backend_open_screen(full_screen); }
+void open_screen(int full_screen) {
+    if (!journal_without_backend()) backend_open_screen(full_screen);
+}
 
 void set_pages(int w, int v) {
     if (w == 0 || w == 1) work = w;
@@ -153,7 +156,7 @@ void set_pages(int w, int v) {
 }
 
 void set_caption(const std::string& text) {
-    backend_set_caption(text.size() > 127 ? text.substr(0, 127) : text);
+    if (!journal_without_backend()) backend_set_caption(text.size() > 127 ? text.substr(0, 127) : text);
 }
 
 void clear() {
@@ -162,14 +165,20 @@ void clear() {
 }
 
 void show_frame() {
-    backend_before_frame();
+    if (!journal_without_backend()) backend_before_frame();
     if (work != visible) std::memcpy(pages[visible], pages[work], sizeof pages[0]);
+    if (journal_unseen()) {
+        take_frame_limited();
+        return;
+    }
     last_present = backend_seconds();
     unshown_drawing = false;
     backend_present(take_frame_limited());
 }
 
-void wait_retrace() { backend_wait_retrace(); }
+void wait_retrace() {
+    if (!journal_unseen()) backend_wait_retrace();
+}
 
 // An AVX2 copy of put is made where the processor family has it (the browser
 // build's WebAssembly has no such choice; Windows programs have no run-time

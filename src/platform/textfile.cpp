@@ -1,15 +1,19 @@
 // textfile.cpp -- numbered text files (options, story captions, score log):
 // lines and comma-separated items read, texts and numbers written with CR LF.
-// Writes no GameState fields.
+// The settings file is read whole, through the journal (journal.h), so a
+// recording holds it as the game read it and a playback reads it from there;
+// a playback writes no file at all. Writes no GameState fields.
 #include "platform/textfile.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "platform/backend.h"
 #include "platform/files.h"
+#include "platform/journal.h"
 #include "platform/screen.h"
 
 namespace valmoren {
@@ -18,15 +22,19 @@ namespace {
 
 constexpr int END_OF_FILE = -1;
 constexpr size_t READ_CHUNK = 65536;
+// The player's settings, which the game reads again and again, and a
+// recording keeps as they were at each read.
+constexpr const char* SETTINGS_FILE = "options.dat";
 
 struct TextFile {
     std::FILE* file = nullptr;
     int mode = FILE_INPUT;
     bool write_error = false;
     Replacement replacement;  // FILE_REPLACE: the file the writes will replace
-    // Read-ahead for input files.
+    // Read-ahead for input files; a file read whole has all of it here.
     std::vector<unsigned char> buffer;
     size_t pos = 0;
+    bool whole = false;  // read whole into `buffer` (no file behind it)
 };
 
 TextFile files[MAX_FILE_NUMBER + 1];  // entry 0 unused
@@ -34,7 +42,7 @@ TextFile files[MAX_FILE_NUMBER + 1];  // entry 0 unused
 TextFile* reading(int number) {
     if (number < 1 || number > MAX_FILE_NUMBER) return nullptr;
     TextFile& f = files[number];
-    return f.file && f.mode == FILE_INPUT ? &f : nullptr;
+    return (f.file || f.whole) && f.mode == FILE_INPUT ? &f : nullptr;
 }
 
 TextFile* writing(int number) {
@@ -45,6 +53,7 @@ TextFile* writing(int number) {
 
 int peek(TextFile& f) {
     if (f.pos == f.buffer.size()) {
+        if (f.whole) return END_OF_FILE;
         f.buffer.resize(READ_CHUNK);
         const size_t got = std::fread(f.buffer.data(), 1, READ_CHUNK, f.file);
         f.buffer.resize(got);
@@ -84,6 +93,27 @@ void close_one(TextFile& f) {
     if (written) backend_file_written();
 }
 
+// The settings file as the game reads it: at most JOURNAL_FILE_LIMIT bytes,
+// recorded or replayed by the journal. False when there is none.
+bool read_settings(const std::string& path, std::vector<unsigned char>& into) {
+    std::string bytes;
+    bool found = false;
+    if (!journal_replaying()) {
+        if (std::FILE* f = open_game_file(path, "rb")) {
+            found = true;
+            char chunk[4096];
+            size_t got = 0;
+            while (bytes.size() < JOURNAL_FILE_LIMIT &&
+                   (got = std::fread(chunk, 1, std::min(sizeof chunk, JOURNAL_FILE_LIMIT - bytes.size()), f)) > 0)
+                bytes.append(chunk, got);
+            std::fclose(f);
+        }
+    }
+    journal_file(bytes, found);
+    into.assign(bytes.begin(), bytes.end());
+    return found;
+}
+
 void write_bytes(TextFile& f, const char* bytes, size_t n) {
     if (n > 0 && std::fwrite(bytes, 1, n, f.file) != n) f.write_error = true;
 }
@@ -92,7 +122,7 @@ void write_bytes(TextFile& f, const char* bytes, size_t n) {
 
 int free_file_number() {
     for (int n = 1; n <= MAX_FILE_NUMBER; ++n) {
-        if (!files[n].file) return n;
+        if (!files[n].file && !files[n].whole) return n;
     }
     return MAX_FILE_NUMBER + 1;  // none free: every operation on it is ignored
 }
@@ -100,6 +130,14 @@ int free_file_number() {
 int open_file(const std::string& path, int mode, int number) {
     if (number < 1 || number > MAX_FILE_NUMBER) return 1;
     close_one(files[number]);
+    if (mode != FILE_INPUT && journal_replaying()) return 1;  // a playback leaves every file as it is
+    if (mode == FILE_INPUT && path == SETTINGS_FILE) {
+        TextFile& t = files[number];
+        if (!read_settings(path, t.buffer)) return 1;
+        t.whole = true;
+        t.mode = FILE_INPUT;
+        return 0;
+    }
     std::FILE* f = nullptr;
     if (mode == FILE_REPLACE) {
         f = begin_replacement(path, files[number].replacement);
@@ -183,14 +221,17 @@ bool texts_equal(const std::string& a, const std::string& b) { return a == b; }
 
 long long input_file_size(int number) {
     TextFile* f = reading(number);
+    if (f && f->whole) return static_cast<long long>(f->buffer.size());
     struct stat info {};
     if (!f || fstat(fileno(f->file), &info) != 0) return -1;
     return static_cast<long long>(info.st_size);
 }
 
 bool file_ok(int number) {
-    if (number < 1 || number > MAX_FILE_NUMBER || !files[number].file) return false;
+    if (number < 1 || number > MAX_FILE_NUMBER) return false;
     TextFile& f = files[number];
+    if (f.whole) return true;
+    if (!f.file) return false;
     if (f.mode != FILE_INPUT && std::fflush(f.file) != 0) f.write_error = true;
     return !f.write_error && !std::ferror(f.file);
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "platform/core_hooks.h"
 #include "platform/files.h"
 #include "platform/headless/image_dump.h"
 #include "platform/input.h"
@@ -141,6 +142,8 @@ std::string backend_error() { return hl.audio_fail ? "the test's sound device is
 
 void backend_file_written() { ++hl.files_written; }
 
+void backend_data_file_wanted(const std::string&) {}
+
 void backend_end_program(int status) { throw ProgramEnd{status}; }
 
 // Test side.
@@ -196,6 +199,8 @@ void headless_set_mouse(int32_t x, int32_t y, int32_t buttons) {
 }
 
 void headless_mouse_outside() { hl.mouse_inside = false; }
+
+bool headless_key_held(int scancode) { return key_held_live(scancode); }
 
 double headless_time() { return hl.now; }
 double headless_last_rest() { return hl.last_rest; }

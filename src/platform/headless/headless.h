@@ -29,6 +29,9 @@ void headless_release(int scancode);  // key goes up
 void headless_tap(int scancode);      // down and up again: only the key-press flag stays
 void headless_set_mouse(int32_t x, int32_t y, int32_t buttons);
 void headless_mouse_outside();        // pointer leaves the window's picture
+// Whether the player holds the key (not a read of the game's: a recording
+// of the game does not count it).
+bool headless_key_held(int scancode);
 
 // Virtual clock. Each seconds() call advances it by a small step so busy waits
 // end; sleeps jump it; wait_retrace jumps to the next 1/60 s.
