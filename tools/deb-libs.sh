@@ -5,7 +5,8 @@
 # $PREFIX. A library already installed there (its stamp names the Debian
 # version) is left as it is. Needs the deb-src entries of tools/web/deb-src.sh.
 # The caller sets SRC, PREFIX, BUILD, CONFIGURE, TARGET (a word for messages)
-# and JOBS; LIB_PLACEHOLDERS is for one library.
+# and JOBS; LIB_PLACEHOLDERS and LIB_JOBS (its build's jobs, when not JOBS) are
+# for one library.
 
 # The Debian versions apt offers for a source package, newest first.
 source_versions() {
@@ -70,7 +71,7 @@ build_one() {
   $CONFIGURE -S "$dir" -B "$BUILD/$pkg" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_PREFIX_PATH="$PREFIX" \
     -DBUILD_SHARED_LIBS=OFF "$@"
-  cmake --build "$BUILD/$pkg" -j "$JOBS"
+  cmake --build "$BUILD/$pkg" -j "${LIB_JOBS:-$JOBS}"
   cmake --install "$BUILD/$pkg"
   echo "$version" > "$stamp"
 }

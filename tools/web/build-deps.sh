@@ -26,9 +26,13 @@ build_one libogg -DBUILD_TESTING=OFF -DINSTALL_DOCS=OFF \
 build_one libvorbis -DBUILD_TESTING=OFF
 # zlib packs the recordings of games; its pkg-config file where the others
 # are. Its CMake file names a Windows resource file that Debian's sources
-# leave out (unused here).
+# leave out (unused here). Its shared and static libraries are both libz.a
+# under emscripten: built one after the other, never both at once into the
+# same file.
 LIB_PLACEHOLDERS=win32/zlib1.rc
+LIB_JOBS=1
 build_one zlib -DINSTALL_PKGCONFIG_DIR="$PREFIX/lib/pkgconfig"
 LIB_PLACEHOLDERS=
+LIB_JOBS=
 build_one libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_TESTS=OFF \
   -DSDL2_DISABLE_SDL2MAIN=ON -DSDL2_DISABLE_UNINSTALL=ON
