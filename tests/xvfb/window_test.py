@@ -36,7 +36,8 @@ def menu_exit_run(server, run_folder, pictures):
 def close_window_run(server, run_folder, pictures):
     """Start, the story slides and level 1 with Up and Down on the keyboard;
     the window's close request then ends the game with status 0, and the
-    game's recording, cut off by the close, plays back to the same end."""
+    game's recording, cut off by the close, goes where --record names and
+    plays back to the same end."""
     def body(game):
         failures = [f"before starting: {p}" for p in xsession.reach_menu(game, pictures, logo=False)]
         if not game.start_first_level() or not xsession.wait_until(
@@ -45,8 +46,10 @@ def close_window_run(server, run_folder, pictures):
         for key in ("Up", "Down", "Down", "Up"):
             game.press(key, hold=0.4)
         game.close_window(failures)
-        return failures + game.recording_problems("keys-level1-closed.vrec")
-    return xsession.play(server, body, run_folder)
+        if os.path.exists(os.path.join(game.cwd, "replays", "last.vrec")):
+            failures.append("--record FILE also wrote replays/last.vrec")
+        return failures + game.recording_problems("keys-level1-closed.vrec", "closed.vrec")
+    return xsession.play(server, body, run_folder, args=("--record", "closed.vrec"))
 
 
 def sound_failure_problem(shot):

@@ -459,22 +459,23 @@ class Game:
         with open(os.path.join(self.folder, "errors.txt"), "rb") as f:
             return f.read().decode(errors="replace")
 
-    def recording_problems(self, keep_as):
-        """The game just played was recorded into replays/last.vrec: --check
+    def recording_problems(self, keep_as, recorded="replays/last.vrec"):
+        """The game just played was recorded into `recorded` (replays/last.vrec
+        unless it was started with --record): --check
         plays it back to the same end (status 0, "as recorded") and --play
         shows it in a window until Esc is held, ending with status 0, and
         neither writes a file. With VALMOREN_KEEP_RECORDINGS naming a folder
         the recording is kept there as `keep_as` (tools/replay-digests.sh
         --recordings). What went wrong, as a list."""
-        last = os.path.join(self.cwd, "replays", "last.vrec")
+        last = os.path.join(self.cwd, recorded)
         if not os.path.isfile(last):
-            return ["no replays/last.vrec after the game"]
+            return [f"no {recorded} after the game"]
         keep = os.environ.get("VALMOREN_KEEP_RECORDINGS")
         if keep:
             shutil.copyfile(last, os.path.join(keep, keep_as))
         problems = []
         files = sorted(os.listdir(self.cwd)), open(last, "rb").read()
-        checked = subprocess.run(GAME_COMMAND + ["--check", "replays/last.vrec"], cwd=self.cwd,
+        checked = subprocess.run(GAME_COMMAND + ["--check", recorded], cwd=self.cwd,
                                  env=dict(self.server.env, SDL_AUDIODRIVER="dummy"), capture_output=True,
                                  timeout=120)
         out = checked.stdout.decode(errors="replace").replace("\r\n", "\n")
@@ -482,7 +483,7 @@ class Game:
         if checked.returncode != 0 or not out.endswith(": as recorded\n"):
             problems.append(f"--check of the game's recording: status {checked.returncode}: {out.strip()}")
         shown = Game(self.server, program=GAME_COMMAND[0], cwd=self.cwd,
-                     args=tuple(GAME_COMMAND[1:]) + ("--play", "replays/last.vrec"))
+                     args=tuple(GAME_COMMAND[1:]) + ("--play", recorded))
         try:
             if shown.find_window() is None or not shown.focus_when_shown():
                 problems.append("--play: no window")
