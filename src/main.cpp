@@ -32,7 +32,13 @@ int main(int argc, char** argv) {
     if (asked.run == valmoren::RUN_PLAY || asked.run == valmoren::RUN_CHECK) {
         std::string problem;
         if (!valmoren::replay_recording(asked.file, asked.run == valmoren::RUN_PLAY, problem)) {
-            std::fprintf(stderr, "valmoren: %s: %s\n", asked.file.c_str(), problem.c_str());
+            const std::string said = "valmoren: " + asked.file + ": " + problem + "\n";
+#ifdef _WIN32
+            // A windowed program: the refusal goes where the player can see it.
+            valmoren::show_command_line_answer("", said, true);
+#else
+            std::fputs(said.c_str(), stderr);
+#endif
             return 2;
         }
     }

@@ -293,8 +293,8 @@ def console_output(server, program, *args):
 def alone_and_command_line_run(server, stage):
     """valmoren.exe copied alone into a folder: a message box says the files
     are missing and it ends with 1. Its command line in a message box when
-    it has no console (--help: the help, 0; anything else: the usage, 2),
-    and on the console of the command prompt it was started from."""
+    it has no console (--help: the help, 0; anything else: the usage, 2; a
+    recording it cannot read: why, 2), and on the console of the command prompt it was started from."""
     failures = []
     # A path without spaces: cmd's start would take a quoted one for a title.
     root = tempfile.mkdtemp(prefix="valmoren-alone-", dir="/tmp")
@@ -307,7 +307,8 @@ def alone_and_command_line_run(server, stage):
         if r.returncode != 0 or not help_text.startswith(USAGE):
             failures.append(f"--help with a pipe for standard output gave status {r.returncode} and {help_text!r}")
         for args, expected, status in (((), MISSING_FILES, 1), (("--help",), help_text, 0),
-                                       (("options.dat",), USAGE, 2)):
+                                       (("options.dat",), USAGE, 2),
+                                       (("--play", "none.vrec"), "valmoren: none.vrec: cannot be read\n", 2)):
             what = " ".join(args) or "no arguments"
             game = start_without_console(server, program, args)
             try:
