@@ -234,6 +234,25 @@ TEST(Screen, ShowFrameCopiesTheWorkPageAndPagesSwitch) {
     show_frame();
     EXPECT_EQ(headless_frames_shown(), before + 1);
     EXPECT_EQ(headless_pixel(3, 4), 0xABCDEFu);
+    EXPECT_EQ(at(3, 4), 0xABCDEFu);  // the work page still holds the shown picture
+
+    // Drawing on without a clear adds to the picture shown.
+    plot(6, 6, 0x123456);
+    show_frame();
+    EXPECT_EQ(headless_pixel(3, 4), 0xABCDEFu);
+    EXPECT_EQ(headless_pixel(6, 6), 0x123456u);
+    // A clear with nothing drawn after it is shown as the background alone,
+    // and the work page reads as cleared.
+    set_colours(0x000000, 0xFFFFFF);
+    clear();
+    show_frame();
+    EXPECT_EQ(headless_pixel(3, 4), 0xFFFFFFu);
+    EXPECT_EQ(count_not(0xFFFFFF), 0);
+    clear();
+    plot(1, 1, 0xFF0000);
+    EXPECT_EQ(count_not(0xFFFFFF), 1);
+    EXPECT_EQ(headless_pixel(6, 6), 0xFFFFFFu);  // the shown page untouched by the work page's drawing
+    set_colours(0xFFFFFF, 0x000000);
 
     set_pages(0, -1);  // drawing straight onto the visible page
     EXPECT_EQ(work_page(), 0);

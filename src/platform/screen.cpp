@@ -17,16 +17,40 @@ namespace {
 
 constexpr int PAGE_WORDS = SCREEN_W * SCREEN_H;
 
-alignas(64) uint32_t pages[2][PAGE_WORDS];
+alignas(64) uint32_t storage[2][PAGE_WORDS];
+// Which memory holds page 0 and page 1: showing a frame exchanges the two
+// instead of copying the work page over the visible one.
+uint32_t* pages[2] = {storage[0], storage[1]};
 int work = 1;
 int visible = 0;
+
+// What the work page still owes after a shown frame or a clear, brought in by
+// its first drawing or read: a level frame clears its work page and starts its
+// clock at once, so a copy or a fill done there would fall between the end of
+// one frame's 1/60 s and the start of the next, and lengthen every frame (four
+// times as much on a slow phone). Owed only while the two pages differ.
+enum class Owed { NOTHING, VISIBLE_COPY, FILL };
+Owed owed = Owed::NOTHING;
+uint32_t owed_colour = 0;
+
+void settle_work_page() {
+    if (owed == Owed::VISIBLE_COPY) {
+        std::memcpy(pages[work], pages[visible], sizeof storage[0]);
+    } else if (owed == Owed::FILL) {
+        std::fill(pages[work], pages[work] + PAGE_WORDS, owed_colour);
+    }
+    owed = Owed::NOTHING;
+}
 
 // Presenting drawing that lands on the visible page, throttled to the display rate.
 constexpr double PRESENT_INTERVAL = 1.0 / 60.0;
 double last_present = -1e9;
 bool unshown_drawing = false;
 
-uint32_t* work_pixels() { return pages[work]; }
+uint32_t* work_pixels() {
+    if (owed != Owed::NOTHING) settle_work_page();
+    return pages[work];
+}
 
 // Eight pixels at a time for the per-pixel modes, in the compiler's vector
 // extension; `put` is built twice (AVX2 and plain) and the processor picks.
@@ -142,7 +166,11 @@ void empty_image(Image& img) {
     img.pixels.clear();
 }
 
-uint32_t* page_pixels(int page) { return pages[page == 0 ? 0 : 1]; }
+uint32_t* page_pixels(int page) {
+    const int p = page == 0 ? 0 : 1;
+    if (p == work) return work_pixels();
+    return pages[p];
+}
 int work_page() { return work; }
 int visible_page() { return visible; }
 
@@ -151,6 +179,7 @@ void open_screen(int full_screen) {
 }
 
 void set_pages(int w, int v) {
+    settle_work_page();
     if (w == 0 || w == 1) work = w;
     if (v == 0 || v == 1) visible = v;
 }
@@ -160,13 +189,24 @@ void set_caption(const std::string& text) {
 }
 
 void clear() {
-    std::fill(work_pixels(), work_pixels() + PAGE_WORDS, current_background());
-    visible_page_changed();
+    if (work == visible) {
+        std::fill(pages[work], pages[work] + PAGE_WORDS, current_background());
+        visible_page_changed();
+        return;
+    }
+    owed = Owed::FILL;  // a copy still owed is wiped out by the fill
+    owed_colour = current_background();
 }
 
 void show_frame() {
     if (!journal_without_backend()) backend_before_frame();
-    if (work != visible) std::memcpy(pages[visible], pages[work], sizeof pages[0]);
+    if (work != visible) {
+        // The drawn page becomes the visible one; the work page is to hold
+        // the same picture, which a level frame's clear then never needs.
+        settle_work_page();
+        std::swap(pages[work], pages[visible]);
+        owed = Owed::VISIBLE_COPY;
+    }
     if (journal_unseen()) {
         take_frame_limited();
         return;
